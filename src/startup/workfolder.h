@@ -1,0 +1,16 @@
+// The private work folder under the temp path, current folder of the run.
+#pragma once
+
+// Remembers the current folder as the start folder, creates the work folder
+// under the temp path (an existing one is reused) and enters it.
+void CreateWorkFolder();
+
+// Returns to the start folder, deletes the work folder's files and removes
+// the folder; a folder still holding a sub-folder stays. May run repeatedly.
+void RemoveWorkFolder();
+
+// The work folder's path, without a trailing backslash.
+const char* WorkFolderPath();
+
+// The folder that was current when the work folder was created.
+const char* StartFolderPath();

@@ -1,0 +1,18 @@
+// The subcommands of updpack. Each Register* function adds its subcommand to
+// the application; the subcommand's callback stores its exit code in the
+// context: 0 success, 1 bad input, 2 bad usage.
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+struct UpdpackContext {
+  bool quiet = false;
+  int result = 0;
+};
+
+// Exit codes shared by every subcommand.
+constexpr int kExitOk = 0;
+constexpr int kExitBadInput = 1;
+constexpr int kExitBadUsage = 2;
