@@ -79,7 +79,6 @@ std::vector<uint32_t> CaptureFrame(HWND animation) {
 bool FrameChangesWithin(HWND animation, const std::vector<uint32_t>& from, int ms) {
   DWORD start = GetTickCount();
   while (static_cast<int>(GetTickCount() - start) < ms) {
-    PumpMessages();
     Sleep(30);
     if (CaptureFrame(animation) != from) return true;
   }

@@ -22,6 +22,7 @@ uint64_t LastWriteTime(const std::string& path);
 // through WM_PRINTCLIENT: one 0xRRGGBB value per pixel of its client area.
 std::vector<uint32_t> CaptureFrame(HWND animation);
 
-// Waits until the control shows a frame different from `from`, pumping
-// messages meanwhile; false when nothing changed within the time.
+// Waits until the control shows a frame different from `from`; false when
+// nothing changed within the time. The control plays on its own thread, so
+// no messages are pumped here (a caller may be holding its queue).
 bool FrameChangesWithin(HWND animation, const std::vector<uint32_t>& from, int ms);
