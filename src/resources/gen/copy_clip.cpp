@@ -90,7 +90,7 @@ void Put32(std::vector<uint8_t>* out, uint32_t v) {
 }
 
 void PutFourcc(std::vector<uint8_t>* out, const char* code) {
-  out->insert(out->end(), code, code + 4);
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(code[i]));
 }
 
 void Patch32(std::vector<uint8_t>* out, size_t at, uint32_t v) {
@@ -184,7 +184,7 @@ std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& pixels, int width, i
       if (n >= 3) {
         out.push_back(0);
         out.push_back(static_cast<uint8_t>(n));
-        out.insert(out.end(), p + i, p + j);
+        for (int k = i; k < j; ++k) out.push_back(p[k]);
         if (n % 2) out.push_back(0);  // absolute runs end on a word boundary
       } else {
         for (int k = i; k < j; ++k) {
