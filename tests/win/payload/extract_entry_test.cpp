@@ -1,13 +1,11 @@
 #include "payload/extract.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "payload/copy_progress.h"
 #include "payload/format.h"
-#include "resources/copy_progress_ids.h"
 #include "support/msgbox.h"
 #include "unit/payload/payload_writer.h"
 #include "win/payload/win_payload_fixture.h"
@@ -56,14 +54,6 @@ class ExtractEntryTest : public ::testing::Test {
   std::string folder_;
 };
 
-TEST_F(ExtractEntryTest, WritesTheFileWithItsTimeStamp) {
-  std::string data = SampleData(3 * kPayloadChunkSize + 77);
-  std::string out = folder_ + "data.arc";
-  ASSERT_EQ(Extract(Deflate(data), static_cast<uint32_t>(data.size()), out, nullptr), 0);
-  EXPECT_EQ(ReadWholeFile(out), data);
-  EXPECT_EQ(LastWriteTime(out), kStamp);
-}
-
 TEST_F(ExtractEntryTest, OverwritesAnExistingFileAndItsTime) {
   std::string out = folder_ + "readme.txt";
   WriteWholeFile(out, std::string(5000, 'o'));
@@ -78,46 +68,6 @@ TEST_F(ExtractEntryTest, EmptyFileIsCreatedAndZeroPackedSizeFails) {
   EXPECT_EQ(ReadWholeFile(out), "");
   EXPECT_EQ(LastWriteTime(out), kStamp);
   EXPECT_EQ(Extract("", 0, folder_ + "zero.dat", nullptr), 1);
-}
-
-TEST_F(ExtractEntryTest, ShowsThePathAndDrivesTheBars) {
-  HWND window = OpenCopyProgress(4 * kPayloadChunkSize);
-  ASSERT_NE(window, nullptr);
-  std::string data = SampleData(2 * kPayloadChunkSize + 10);
-  std::string out = folder_ + "two_chunks.bin";
-  ASSERT_EQ(Extract(Deflate(data), static_cast<uint32_t>(data.size()), out, window), 0);
-  char label[MAX_PATH];
-  GetDlgItemTextA(window, IDC_COPY_FILE_NAME, label, sizeof label);
-  EXPECT_EQ(std::string(label), out);
-  HWND fileBar = GetDlgItem(window, IDC_COPY_FILE_BAR);
-  EXPECT_EQ(SendMessageA(fileBar, PBM_GETRANGE, FALSE, 0), 2);
-  EXPECT_EQ(SendMessageA(fileBar, PBM_GETPOS, 0, 0), 2);
-
-  // A small file: range 0 to 0.
-  std::string small = folder_ + "small.txt";
-  ASSERT_EQ(Extract(Deflate("tiny"), 4, small, window), 0);
-  GetDlgItemTextA(window, IDC_COPY_FILE_NAME, label, sizeof label);
-  EXPECT_EQ(std::string(label), small);
-  EXPECT_EQ(SendMessageA(fileBar, PBM_GETRANGE, FALSE, 0), 0);
-  EXPECT_EQ(SendMessageA(fileBar, PBM_GETPOS, 0, 0), 0);
-}
-
-TEST_F(ExtractEntryTest, OverallBarFollowsThePositionGiven) {
-  HWND window = OpenCopyProgress(40 * kPayloadChunkSize);
-  std::string data = SampleData(1000);
-  std::string source = folder_ + "entry.bin";
-  std::string bytes;
-  testpayload::Put64(&bytes, kStamp);
-  bytes += Deflate(data);
-  WriteWholeFile(source, bytes);
-  FILE* f = fopen(source.c_str(), "rb");
-  ASSERT_NE(f, nullptr);
-  // The entry starts 5 chunks into the payload; its stream ends before 6.
-  ASSERT_EQ(ExtractEntry(f, 1000, static_cast<uint32_t>(bytes.size() - 8),
-                         (folder_ + "pos.bin").c_str(), window, 5 * kPayloadChunkSize),
-            0);
-  fclose(f);
-  EXPECT_EQ(SendDlgItemMessageA(window, IDC_COPY_TOTAL_BAR, PBM_GETPOS, 0, 0), 5);
 }
 
 TEST_F(ExtractEntryTest, FailuresLeaveThePartialFileWithoutItsTime) {
