@@ -84,6 +84,7 @@ const EnvEntry* EnvFind(const char* key) {
 const EnvEntry* EnvFirstEntry() { return g_first; }
 
 char* EnvGetString(const char* key, char* buffer, size_t size, const char* def) {
+  if (size == 0) return buffer;  // no byte to write, not even the terminator
   buffer[0] = '\0';
   const EnvEntry* entry = EnvFind(key);
   const char* text = entry ? entry->value : def;

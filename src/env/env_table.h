@@ -56,7 +56,8 @@ const EnvEntry* EnvFirstEntry();
 
 // Copies the value of key, or def when it is absent, into buffer: at most
 // size bytes, the rest of the buffer zero-filled, buffer[size - 1] always 0
-// (a longer value is cut byte-wise). size must be at least 1. Returns buffer.
+// (a longer value is cut byte-wise). A size of 0 leaves the buffer untouched.
+// Returns buffer.
 char* EnvGetString(const char* key, char* buffer, size_t size, const char* def);
 
 // The value read as a decimal integer (leading sign and digits; no digits

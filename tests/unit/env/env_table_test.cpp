@@ -142,6 +142,9 @@ TEST_F(EnvTable, GetStringCutsByteWiseAndZeroFills) {
   EXPECT_STREQ(EnvGetString("NONE", buffer, 4, "default"), "def");
   char one[1] = {'X'};
   EXPECT_STREQ(EnvGetString("SIX", one, 1, ""), "");
+  char none[1] = {'X'};
+  EnvGetString("SIX", none, 0, "");
+  EXPECT_EQ(none[0], 'X');
 }
 
 TEST_F(EnvTable, GetIntReadsLeadingDigits) {
