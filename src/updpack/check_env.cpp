@@ -377,7 +377,8 @@ void TraceKeyLines(EnvCheckResult* r, const std::vector<bool>& sectionPiece) {
            ended ? "the updater never reads " + DisplayText(key) + ": it comes after \"[EOF]\" on line " +
                        std::to_string(r->keyPassEndLine)
                  : "the updater never reads " + DisplayText(key) + ": it reads only the first " +
-                       std::to_string(kEnvMaxPieces) + " lines");
+                       std::to_string(kEnvMaxPieces) +
+                       " lines (a line over 511 bytes counts once for every 511 bytes)");
       continue;
     }
     if (!known) {
@@ -395,12 +396,12 @@ void TraceKeyLines(EnvCheckResult* r, const std::vector<bool>& sectionPiece) {
       continue;
     }
     firstLine[key] = lineNo;
-    // What follows the value on the line, as written.
-    size_t end = strnlen(original, sizeof original);
+    // What follows the value on the line, as written (zero bytes the piece
+    // carried count as blanks, as they do for the updater).
     size_t from = parsed.valueOffset + parsed.valueLength;
-    while (from < end && IsBlank(original[from])) ++from;
-    size_t to = end;
+    size_t to = sizeof original;
     while (to > from && IsBlank(original[to - 1])) --to;
+    while (from < to && IsBlank(original[from])) ++from;
     CheckKnownValue(*known, value, std::string(original + from, to - from), lineNo, r);
   }
 }

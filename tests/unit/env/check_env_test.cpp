@@ -127,6 +127,13 @@ TEST(CheckEnv, WhatTheUpdaterNeverReads) {
   EXPECT_NE(eofLine.findings[0].message.find("\"EOF\" on line 4"), std::string::npos);
 }
 
+TEST(CheckEnv, ZeroBytesInALineAreBlanks) {
+  EnvCheckResult result = CheckFile(DataFile("zero-byte.env"));
+  EXPECT_EQ(Findings(result), (Found{{C::kValueCut, 2}}));
+  EXPECT_STREQ(EnvInstTo(), "Game Dir");
+  EXPECT_STREQ(EnvExeName(), "run.exe");
+}
+
 TEST(CheckEnv, LinesPastThe400thAndOverlongLines) {
   std::string text;
   for (int i = 0; i < 399; ++i) text += "// comment\r\n";
