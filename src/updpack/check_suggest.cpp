@@ -15,7 +15,8 @@ size_t EditDistance(const std::string& a, const std::string& b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
+      row[j] =
+          std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
       diagonal = above;
     }
   }

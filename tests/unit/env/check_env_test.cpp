@@ -62,7 +62,8 @@ TEST(CheckEnv, CleanFilesReportNothing) {
 
 TEST(CheckEnv, LeavesTheUpdatersViewLoaded) {
   EnvCheckResult result = CheckFile(DataFile("clean.env"));
-  EXPECT_STREQ(EnvTitleBar(), "\x83\x65\x83\x58\x83\x67 \x83\x51\x81\x5b\x83\x80");  // テスト ゲーム
+  EXPECT_STREQ(EnvTitleBar(),
+               "\x83\x65\x83\x58\x83\x67 \x83\x51\x81\x5b\x83\x80");  // テスト ゲーム
   EXPECT_EQ(EnvChkRegVer(), -3);
   ASSERT_NE(RegList.first, nullptr);
   EXPECT_STREQ(RegList.first->text, "\"Path\"=\"REP_INSTALL\"");
@@ -137,8 +138,8 @@ TEST(CheckEnv, ZeroBytesInALineAreBlanks) {
 TEST(CheckEnv, LinesPastThe400thAndOverlongLines) {
   std::string text;
   for (int i = 0; i < 399; ++i) text += "// comment\r\n";
-  text += "EXENAME game.exe\r\nINSTTO Late\r\n";             // lines 400 and 401
-  text += "// " + std::string(600, 'x') + "\r\n";             // line 402
+  text += "EXENAME game.exe\r\nINSTTO Late\r\n";   // lines 400 and 401
+  text += "// " + std::string(600, 'x') + "\r\n";  // line 402
   EnvCheckResult result = CheckBytes(text);
   EXPECT_EQ(Findings(result), (Found{{C::kNeverRead, 401}, {C::kLongLine, 402}}));
   EXPECT_EQ(result.piecesRead, 400);
@@ -160,10 +161,12 @@ TEST(CheckEnv, Utf8FileIsAnErrorUnlessConverted) {
   EXPECT_FALSE(converted.converted);
 
   // Convertible text: no finding, and the updater sees code page 932.
-  EnvCheckResult clean = CheckBytes("\xEF\xBB\xBFTITLEBAR テスト|版\r\n[ini]\r\n名=値\r\n-\r\n", true);
+  EnvCheckResult clean =
+      CheckBytes("\xEF\xBB\xBFTITLEBAR テスト|版\r\n[ini]\r\n名=値\r\n-\r\n", true);
   EXPECT_TRUE(clean.findings.empty());
   EXPECT_TRUE(clean.converted);
-  EXPECT_EQ(clean.cp932, "TITLEBAR \x83\x65\x83\x58\x83\x67|\x94\xC5\r\n[ini]\r\n\x96\xBC=\x92\x6C\r\n-\r\n");
+  EXPECT_EQ(clean.cp932,
+            "TITLEBAR \x83\x65\x83\x58\x83\x67|\x94\xC5\r\n[ini]\r\n\x96\xBC=\x92\x6C\r\n-\r\n");
   EXPECT_STREQ(EnvTitleBar(), "\x83\x65\x83\x58\x83\x67 \x94\xC5");
 }
 
@@ -198,12 +201,14 @@ TEST(CheckEnv, CheckEnvFileCountsErrorsAndHandsBackTheBytes) {
 }
 
 TEST(CheckCodepage, Utf8DetectionAndConversion) {
-  EXPECT_TRUE(LooksLikeUtf8("\xEF\xBB\xBF" "ASCII only"));
+  EXPECT_TRUE(
+      LooksLikeUtf8("\xEF\xBB\xBF"
+                    "ASCII only"));
   EXPECT_TRUE(LooksLikeUtf8("名前"));
   EXPECT_FALSE(LooksLikeUtf8("ASCII only"));
-  EXPECT_FALSE(LooksLikeUtf8("\x96\xBC\x91\x4F"));     // 名前 in Shift-JIS
-  EXPECT_FALSE(LooksLikeUtf8("\xC0\x80"));              // an overlong form
-  EXPECT_FALSE(LooksLikeUtf8("\xED\xA0\x80"));          // a surrogate
+  EXPECT_FALSE(LooksLikeUtf8("\x96\xBC\x91\x4F"));  // 名前 in Shift-JIS
+  EXPECT_FALSE(LooksLikeUtf8("\xC0\x80"));          // an overlong form
+  EXPECT_FALSE(LooksLikeUtf8("\xED\xA0\x80"));      // a surrogate
   std::vector<CodepageProblem> problems;
   EXPECT_EQ(Utf8ToCp932("a\n한b😀\n\xFF", &problems), "a\n?b?\n?");
   ASSERT_EQ(problems.size(), 3u);
