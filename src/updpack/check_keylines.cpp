@@ -26,7 +26,7 @@ void CheckKnownValue(const KnownEnvKey& key, const std::string& value, const std
   std::string name = key.name;
   if (!rest.empty() && !BeginsWith(rest.c_str(), "//") && rest[0] != ';') {
     std::string shown = value;
-    for (char& c : shown) c = c == '|' ? ' ' : c;
+    EnvReplaceBars(&shown[0], IsLeadByte);  // as the updater stores it
     Warn(r, CheckCode::kValueCut, lineNo,
          "the value of " + name + " ends at the blank: the updater reads " + Quoted(shown) +
              " and drops " + Quoted(rest) +

@@ -85,6 +85,10 @@ TEST(CheckEnv, KeyLineMistakes) {
                                      {C::kNoValue, 9},
                                      {C::kUnknownKey, 10}}));
   EXPECT_EQ(result.errors, 0);
+  const CheckFinding* cut = FindingAt(result, C::kValueCut, 2);
+  ASSERT_NE(cut, nullptr);
+  EXPECT_NE(cut->message.find("reads \"My\" and drops \"Game\""), std::string::npos)
+      << cut->message;
   const CheckFinding* typo = FindingAt(result, C::kUnknownKey, 3);
   ASSERT_NE(typo, nullptr);
   EXPECT_NE(typo->message.find("did you mean EXENAME?"), std::string::npos) << typo->message;
