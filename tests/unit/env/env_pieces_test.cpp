@@ -64,15 +64,4 @@ TEST(TextModePieces, CrLfAfter510BytesStillFitsOnePiece) {
   EXPECT_EQ(pieces[0].text.back(), '\n');
 }
 
-TEST(TextModePieces, ZeroBytesArePassedThrough) {
-  EnvTextInput input;
-  std::string bytes("K\0V\n", 4);
-  EnvTextInputInit(&input, bytes.data(), bytes.size());
-  char buffer[kEnvLineSize];
-  memset(buffer, 'q', sizeof buffer);
-  ASSERT_TRUE(EnvReadTextPiece(&input, buffer, sizeof buffer));
-  EXPECT_EQ(std::string(buffer, 5), std::string("K\0V\n\0", 5));
-  EXPECT_FALSE(EnvReadTextPiece(&input, buffer, sizeof buffer));
-}
-
 }  // namespace

@@ -161,14 +161,4 @@ TEST_F(EnvTable, GetIntReadsLeadingDigits) {
   EXPECT_EQ(EnvGetInt("ABSENT", 3), 3);
 }
 
-TEST_F(EnvTable, FreeEmptiesTheTable) {
-  LoadEnvText("A 1\nB 2\n");
-  ASSERT_EQ(EnvCount(), 2);
-  EnvFree();
-  EXPECT_EQ(EnvFirstEntry(), nullptr);
-  EXPECT_EQ(EnvFind("A"), nullptr);
-  LoadEnvText("C 3\n");
-  EXPECT_EQ(EnvCount(), 1);
-}
-
 }  // namespace

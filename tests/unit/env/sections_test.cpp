@@ -142,17 +142,4 @@ TEST_F(Sections, ReadTrimmedLineCutsOnlyTrailingBlanks) {
   EXPECT_EQ(ReadTrimmedLine(buffer, EnvTextSource(&input)), nullptr);
 }
 
-TEST_F(Sections, ClearAndAppendKeepFileOrder) {
-  SectionList list;
-  SectionListAppend(&list, "one");
-  SectionListAppend(&list, "two");
-  SectionListAppend(&list, "three");
-  EXPECT_EQ(Entries(list), (Lines{"one", "two", "three"}));
-  SectionListClear(&list);
-  EXPECT_EQ(list.first, nullptr);
-  SectionListAppend(&list, "again");
-  EXPECT_EQ(Entries(list), Lines{"again"});
-  SectionListClear(&list);
-}
-
 }  // namespace
