@@ -16,3 +16,6 @@ struct UpdpackContext {
 constexpr int kExitOk = 0;
 constexpr int kExitBadInput = 1;
 constexpr int kExitBadUsage = 2;
+
+// updpack image encode|decode|info (cmd_image.cpp).
+void RegisterImageCommand(CLI::App& app, UpdpackContext& context);
