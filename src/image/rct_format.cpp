@@ -20,8 +20,8 @@ uint32_t ReadU32(const unsigned char* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-void PutU32(std::vector<unsigned char>* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
+void PutU32(unsigned char* out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 }  // namespace
@@ -68,19 +68,20 @@ int RctParseFile(const unsigned char* data, size_t size, RctFile* file) {
 
 int RctBuildFile(int32_t width, int32_t height, const std::vector<unsigned char>& stream,
                  const char* text, std::vector<unsigned char>* file) {
-  size_t textLength = text ? strlen(text) + 1 : 0;
+  const size_t textLength = text ? strlen(text) + 1 : 0;
   if (textLength > 0xFFFF || stream.size() > 0xFFFFFFFFu) return -1;
-  file->clear();
-  file->insert(file->end(), text ? kRctMagicTc01 : kRctMagicTc00,
-               (text ? kRctMagicTc01 : kRctMagicTc00) + kRctMagicSize);
-  PutU32(file, static_cast<uint32_t>(width));
-  PutU32(file, static_cast<uint32_t>(height));
-  PutU32(file, static_cast<uint32_t>(stream.size()));
+  const size_t streamAt = kRctHeaderSize + (text ? kRctTextLengthSize + textLength : 0);
+  file->assign(streamAt + stream.size(), 0);
+  unsigned char* out = file->data();
+  memcpy(out, text ? kRctMagicTc01 : kRctMagicTc00, kRctMagicSize);
+  PutU32(out + 8, static_cast<uint32_t>(width));
+  PutU32(out + 12, static_cast<uint32_t>(height));
+  PutU32(out + 16, static_cast<uint32_t>(stream.size()));
   if (text) {
-    file->push_back(static_cast<unsigned char>(textLength));
-    file->push_back(static_cast<unsigned char>(textLength >> 8));
-    file->insert(file->end(), text, text + textLength);
+    out[20] = static_cast<unsigned char>(textLength);
+    out[21] = static_cast<unsigned char>(textLength >> 8);
+    memcpy(out + 22, text, textLength);
   }
-  file->insert(file->end(), stream.begin(), stream.end());
+  if (!stream.empty()) memcpy(out + streamAt, stream.data(), stream.size());
   return 0;
 }
