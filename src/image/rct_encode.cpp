@@ -83,15 +83,18 @@ void RctFindMatches(const unsigned char* pixels, int32_t width, int32_t height,
     usable[k] = offset < 0;
     distance[k] = usable[k] ? static_cast<size_t>(-offset) : 0;
   }
+  std::vector<uint32_t> colour(count);
+  for (size_t i = 0; i < count; ++i) colour[i] = PixelAt(pixels, i);
+
   // From the last pixel back: the run from position k at pixel i is one more
   // than the run at pixel i + 1 when pixel i matches its source.
   uint32_t run[kRctPositionCount] = {};
   for (size_t i = count; i-- > 1;) {
-    const uint32_t here = PixelAt(pixels, i);
+    const uint32_t here = colour[i];
     uint32_t best = 0;
     int bestK = 0;
     for (int k = 0; k < kRctPositionCount; ++k) {
-      if (usable[k] && distance[k] <= i && PixelAt(pixels, i - distance[k]) == here) {
+      if (usable[k] && distance[k] <= i && colour[i - distance[k]] == here) {
         run[k] = std::min(run[k] + 1, kRctLongCopyMax);
       } else {
         run[k] = 0;
