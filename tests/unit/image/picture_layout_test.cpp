@@ -65,14 +65,6 @@ TEST(PictureLayout, SpreadsRowsToTheStrideWithoutOverwritingThem) {
   }
 }
 
-TEST(PictureLayout, FivePixelRowsStartAtSixteenByteSteps) {
-  std::vector<unsigned char> bits = PackedRows(5, 2, 16);
-  PictureSpreadRows(bits.data(), 5, 2, 16);
-  EXPECT_EQ(bits[0], 1);
-  EXPECT_EQ(bits[16], 16);  // the first byte of row 1
-  EXPECT_EQ(bits[30], 30);  // the last byte of row 1
-}
-
 TEST(PictureLayout, RowsAlreadyOnTheirStrideStayPut) {
   std::vector<unsigned char> bits = PackedRows(256, 3, 768);
   const std::vector<unsigned char> before = bits;

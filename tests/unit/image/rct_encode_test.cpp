@@ -150,25 +150,4 @@ TEST(RctEncodeOptimal, LongLiteralOnlyWhereItSaves) {
   }
 }
 
-TEST(RctFindMatches, ReachIsTheLongestRunFromAnyPosition) {
-  // Row 0: A B A B A B C; row 1 repeats row 0.
-  const uint32_t a = 0x0000AA, b = 0x00BB00, c = 0xCC0000;
-  Bytes pixels;
-  for (int row = 0; row < 2; ++row) {
-    for (uint32_t v : {a, b, a, b, a, b, c}) {
-      pixels.insert(pixels.end(), {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                   static_cast<unsigned char>(v >> 16)});
-    }
-  }
-  RctMatches m;
-  RctFindMatches(pixels.data(), 7, 2, &m);
-  EXPECT_EQ(m.reach[0], 0u);  // the first pixel is never copied
-  EXPECT_EQ(m.reach[1], 0u);  // nothing before it is B
-  EXPECT_EQ(m.reach[2], 4u);  // A B A B from two to the left
-  EXPECT_EQ(m.source[2], 1);
-  EXPECT_EQ(m.reach[6], 0u);  // C is new
-  EXPECT_EQ(m.reach[7], 7u);  // row 1 from straight up
-  EXPECT_EQ(m.source[7], 9);
-}
-
 }  // namespace

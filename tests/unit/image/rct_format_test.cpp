@@ -83,16 +83,6 @@ TEST(RctFile, Tc01TextLengthCountsTheTerminator) {
   EXPECT_EQ(rct.header.dataSize, 3u);
 }
 
-TEST(RctFile, BuildsTc00WithoutText) {
-  std::vector<unsigned char> file;
-  ASSERT_EQ(RctBuildFile(2, 3, {1, 2, 3, 0x80}, nullptr, &file), 0);
-  EXPECT_EQ(file, [] {
-    std::vector<unsigned char> expect = Header(kRctMagicTc00, 2, 3, 4);
-    expect.insert(expect.end(), {1, 2, 3, 0x80});
-    return expect;
-  }());
-}
-
 TEST(RctFile, RefusesTextsBeyondTheSixteenBitLength) {
   std::vector<unsigned char> file;
   EXPECT_EQ(RctBuildFile(1, 1, {1, 2, 3}, std::string(65534, 'x').c_str(), &file), 0);

@@ -1,4 +1,5 @@
-// Picture reading and conversion behind `updpack image`.
+// Picture reading and writing behind `updpack image`; the conversion itself
+// is tested from the command line (updpack_image_cli.sh).
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
 #include <zlib.h>
@@ -7,11 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "image/rct_decode.h"
-#include "image/rct_format.h"
 #include "unit/image/test_pictures.h"
 #include "updpack/commands.h"
-#include "updpack/image_convert.h"
 #include "updpack/image_picture.h"
 
 namespace {
@@ -156,68 +154,6 @@ TEST(PictureFiles, PngWrittenIsReadBackUnchanged) {
   EXPECT_EQ(back.pixels, picture.pixels);
   remove(path.c_str());
   EXPECT_EQ(PictureLoad(path.c_str(), &back), kExitBadInput);
-}
-
-// Writes a PNG, converts it, and decodes the RCT file back.
-struct Converted {
-  int result;
-  Bytes file;
-  RctFile rct;
-  Bytes pixels;
-};
-Converted Convert(const Bytes& rgb, int width, int height, const char* text) {
-  const std::string path = TempPath("convert.png");
-  Bytes png = Png8(width, height, 3, rgb);
-  FILE* f = fopen(path.c_str(), "wb");
-  fwrite(png.data(), 1, png.size(), f);
-  fclose(f);
-  Converted c;
-  c.result = ConvertPictureToRct(path.c_str(), text, &c.file);
-  remove(path.c_str());
-  if (c.result != 0) return c;
-  if (RctParseFile(c.file.data(), c.file.size(), &c.rct) != kRctFileOk) {
-    c.result = -100;
-    return c;
-  }
-  c.pixels.resize(3 * static_cast<size_t>(width) * height);
-  if (RctDecode(c.rct.stream, c.rct.header.dataSize, width, height, c.pixels.data(),
-                c.pixels.size()) != kRctDecodeOk) {
-    c.result = -101;
-  }
-  return c;
-}
-
-TEST(ConvertPictureToRct, WithoutTextGivesTc00OfThePicture) {
-  Bytes rgb = RandomPicture(20, 9, 1, 4);
-  Converted c = Convert(rgb, 20, 9, nullptr);
-  ASSERT_EQ(c.result, 0);
-  EXPECT_EQ(c.rct.header.kind, kRctKindTc00);
-  EXPECT_EQ(c.rct.header.width, 20);
-  EXPECT_EQ(c.rct.header.height, 9);
-  EXPECT_EQ(c.rct.trailing, 0u);
-  for (size_t i = 0; i < rgb.size(); i += 3) {
-    ASSERT_EQ(c.pixels[i], rgb[i + 2]) << i;
-    ASSERT_EQ(c.pixels[i + 1], rgb[i + 1]) << i;
-    ASSERT_EQ(c.pixels[i + 2], rgb[i]) << i;
-  }
-}
-
-TEST(ConvertPictureToRct, WithTextGivesTc01CarryingItsTerminator) {
-  Converted c = Convert(Bytes(3 * 4, 0x20), 2, 2, "\x83\x5e\x83\x43\x83\x67\x83\x8b");
-  ASSERT_EQ(c.result, 0);
-  EXPECT_EQ(c.rct.header.kind, kRctKindTc01);
-  EXPECT_EQ(c.rct.textLength, 9u);
-  EXPECT_STREQ(reinterpret_cast<const char*>(c.rct.text), "\x83\x5e\x83\x43\x83\x67\x83\x8b");
-  c = Convert(Bytes(3, 0x20), 1, 1, "");
-  ASSERT_EQ(c.result, 0);
-  EXPECT_EQ(c.rct.textLength, 1u);
-}
-
-TEST(ConvertPictureToRct, ReportsMissingFilesAndOverlongTexts) {
-  Bytes rct;
-  EXPECT_EQ(ConvertPictureToRct(TempPath("missing.png").c_str(), nullptr, &rct), kExitBadInput);
-  Converted c = Convert(Bytes(3, 0x20), 1, 1, std::string(65535, 'x').c_str());
-  EXPECT_EQ(c.result, kExitBadInput);
 }
 
 }  // namespace
