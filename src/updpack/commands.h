@@ -18,3 +18,5 @@ constexpr int kExitBadInput = 1;
 constexpr int kExitBadUsage = 2;
 
 void RegisterCheckCommand(CLI::App& app, UpdpackContext& context);
+// updpack image encode|decode|info (cmd_image.cpp).
+void RegisterImageCommand(CLI::App& app, UpdpackContext& context);

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
 
   // Subcommands register themselves here.
   RegisterCheckCommand(app, context);
+  RegisterImageCommand(app, context);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,159 @@
+// Picture reading and writing behind `updpack image`; the conversion itself
+// is tested from the command line (updpack_image_cli.sh).
+#include <gtest/gtest.h>
+#include <stb/stb_image_write.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "unit/image/test_pictures.h"
+#include "updpack/commands.h"
+#include "updpack/image_picture.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void Append(void* context, void* data, int size) {
+  auto* out = static_cast<Bytes*>(context);
+  out->insert(out->end(), static_cast<unsigned char*>(data),
+              static_cast<unsigned char*>(data) + size);
+}
+
+// An 8-bit PNG of `channels` samples per pixel, by stb's writer.
+Bytes Png8(int width, int height, int channels, const Bytes& samples) {
+  Bytes png;
+  stbi_write_png_to_func(Append, &png, width, height, channels, samples.data(), width * channels);
+  return png;
+}
+
+// A PNG with 16-bit samples, which stb cannot write: colour type 2 (RGB) or
+// 6 (RGBA), big-endian samples, no filtering.
+Bytes Png16(int width, int height, int colourType, const std::vector<uint16_t>& samples) {
+  const int channels = colourType == 6 ? 4 : 3;
+  Bytes raw;
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);
+    for (int i = 0; i < width * channels; ++i) {
+      uint16_t v = samples[y * width * channels + i];
+      raw.push_back(static_cast<unsigned char>(v >> 8));
+      raw.push_back(static_cast<unsigned char>(v));
+    }
+  }
+  uLongf packedSize = compressBound(raw.size());
+  Bytes packed(packedSize);
+  compress(packed.data(), &packedSize, raw.data(), raw.size());
+  packed.resize(packedSize);
+
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&png](const char* kind, const Bytes& data) {
+    for (int s = 24; s >= 0; s -= 8) png.push_back(static_cast<unsigned char>(data.size() >> s));
+    Bytes body(kind, kind + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    png.insert(png.end(), body.begin(), body.end());
+    uint32_t crc = crc32(0, body.data(), body.size());
+    for (int s = 24; s >= 0; s -= 8) png.push_back(static_cast<unsigned char>(crc >> s));
+  };
+  Bytes header;
+  for (uint32_t v : {static_cast<uint32_t>(width), static_cast<uint32_t>(height)}) {
+    for (int s = 24; s >= 0; s -= 8) header.push_back(static_cast<unsigned char>(v >> s));
+  }
+  header.insert(header.end(), {16, static_cast<unsigned char>(colourType), 0, 0, 0});
+  chunk("IHDR", header);
+  chunk("IDAT", packed);
+  chunk("IEND", {});
+  return png;
+}
+
+Bytes Bgr(std::initializer_list<uint32_t> rgb) {
+  Bytes out;
+  for (uint32_t c : rgb) {
+    out.insert(out.end(), {static_cast<unsigned char>(c), static_cast<unsigned char>(c >> 8),
+                           static_cast<unsigned char>(c >> 16)});
+  }
+  return out;
+}
+
+std::string TempPath(const char* name) { return testing::TempDir() + "updpack_image_" + name; }
+
+TEST(PictureDecode, RgbBecomesBlueGreenRed) {
+  Bytes rgb = {0x11, 0x22, 0x33, 0xFF, 0x00, 0x80};
+  Picture picture;
+  ASSERT_EQ(PictureDecode("rgb.png", Png8(2, 1, 3, rgb), &picture), 0);
+  EXPECT_EQ(picture.width, 2);
+  EXPECT_EQ(picture.height, 1);
+  EXPECT_EQ(picture.pixels, Bgr({0x112233, 0xFF0080}));
+}
+
+TEST(PictureDecode, GreyBecomesGreyColour) {
+  Picture picture;
+  ASSERT_EQ(PictureDecode("grey.png", Png8(3, 1, 1, {0x00, 0x7F, 0xFF}), &picture), 0);
+  EXPECT_EQ(picture.pixels, Bgr({0x000000, 0x7F7F7F, 0xFFFFFF}));
+  ASSERT_EQ(PictureDecode("grey-alpha.png", Png8(2, 1, 2, {0x40, 0xFF, 0x41, 0xFF}), &picture),
+            0);
+  EXPECT_EQ(picture.pixels, Bgr({0x404040, 0x414141}));
+}
+
+TEST(PictureDecode, OpaqueAlphaIsAcceptedAnyTranslucencyRefused) {
+  Picture picture;
+  Bytes rgba = {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255};
+  ASSERT_EQ(PictureDecode("opaque.png", Png8(2, 2, 4, rgba), &picture), 0);
+  EXPECT_EQ(picture.pixels, Bgr({0x010203, 0x040506, 0x070809, 0x0A0B0C}));
+  rgba[15] = 254;
+  EXPECT_EQ(PictureDecode("translucent.png", Png8(2, 2, 4, rgba), &picture), kExitBadInput);
+  rgba[15] = 255;
+  rgba[3] = 0;
+  EXPECT_EQ(PictureDecode("transparent.png", Png8(2, 2, 4, rgba), &picture), kExitBadInput);
+}
+
+TEST(PictureDecode, SixteenBitSamplesRoundToTheNearestEightBitValue) {
+  Picture picture;
+  // 257 x v is exactly v; 32767 is 127.498 and 32768 is 127.502.
+  ASSERT_EQ(PictureDecode("deep.png", Png16(2, 1, 2, {257 * 200, 32767, 32768, 65535, 0, 65280}),
+                          &picture),
+            0);
+  EXPECT_EQ(picture.pixels, (Bytes{128, 127, 200, 254, 0, 255}));
+  // Alpha just below full would pass as opaque if it were cut to 8 bits.
+  EXPECT_EQ(PictureDecode("deep-alpha.png", Png16(1, 1, 6, {0, 0, 0, 65534}), &picture),
+            kExitBadInput);
+  ASSERT_EQ(PictureDecode("deep-opaque.png", Png16(1, 1, 6, {65535, 0, 0, 65535}), &picture), 0);
+  EXPECT_EQ(picture.pixels, Bgr({0xFF0000}));
+}
+
+TEST(PictureDecode, BmpIsRead) {
+  Bytes bmp;
+  Bytes rgb = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x90};
+  stbi_write_bmp_to_func(Append, &bmp, 3, 1, 3, rgb.data());
+  Picture picture;
+  ASSERT_EQ(PictureDecode("p.bmp", bmp, &picture), 0);
+  EXPECT_EQ(picture.pixels, Bgr({0x102030, 0x405060, 0x708090}));
+}
+
+TEST(PictureDecode, OtherFilesAreRefused) {
+  Picture picture;
+  EXPECT_EQ(PictureDecode("empty", {}, &picture), kExitBadInput);
+  EXPECT_EQ(PictureDecode("text", {'h', 'e', 'l', 'l', 'o'}, &picture), kExitBadInput);
+  Bytes png = Png8(2, 2, 3, Bytes(12, 7));
+  png.resize(png.size() / 2);
+  EXPECT_EQ(PictureDecode("cut.png", png, &picture), kExitBadInput);
+}
+
+TEST(PictureFiles, PngWrittenIsReadBackUnchanged) {
+  Picture picture;
+  picture.width = 37;
+  picture.height = 5;
+  picture.pixels = RandomPicture(37, 5, 8);
+  const std::string path = TempPath("saved.png");
+  ASSERT_EQ(PictureSavePng(path.c_str(), picture), 0);
+  Picture back;
+  ASSERT_EQ(PictureLoad(path.c_str(), &back), 0);
+  EXPECT_EQ(back.width, 37);
+  EXPECT_EQ(back.height, 5);
+  EXPECT_EQ(back.pixels, picture.pixels);
+  remove(path.c_str());
+  EXPECT_EQ(PictureLoad(path.c_str(), &back), kExitBadInput);
+}
+
+}  // namespace
