@@ -16,3 +16,5 @@ struct UpdpackContext {
 constexpr int kExitOk = 0;
 constexpr int kExitBadInput = 1;
 constexpr int kExitBadUsage = 2;
+
+void RegisterBuild(CLI::App& app, UpdpackContext& context);

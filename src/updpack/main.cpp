@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   app.parse_complete_callback([&] { SetQuiet(context.quiet); });
 
   // Subcommands register themselves here.
+  RegisterBuild(app, context);
 
   try {
     app.parse(argc, argv);
