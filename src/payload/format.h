@@ -17,6 +17,10 @@
 // readme ".txt" files) are at the top level before the first folder entry
 // that names a sub-folder, where the start-up walk ends; no file in a folder
 // before that entry has a name containing one of those patterns.
+//
+// Names are relative paths: no drive, no colon, no leading separator, no
+// empty component and no "." or ".." component; anything else is a corrupt
+// archive, since it would write outside the destination folder.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +31,7 @@ constexpr uint32_t kPayloadNameMax = 260;          // name length, NUL included
 constexpr uint32_t kPayloadPathMax = 260;          // destination\name, NUL included
 constexpr uint32_t kPayloadValueMax = 0x7FFFFFFFu; // sizes and offsets are signed 32-bit
 constexpr uint32_t kPayloadHeaderFixedBytes = 10;  // name length, size, packed size
+constexpr uint32_t kPayloadNameLengthBytes = 2;
 constexpr uint32_t kPayloadTimeStampBytes = 8;
 constexpr uint32_t kPayloadEndMarkerBytes = 4;
 constexpr uint32_t kPayloadTrailerBytes = 4;
@@ -34,3 +39,8 @@ constexpr uint32_t kPayloadTrailerBytes = 4;
 // Name patterns of the files the start-up takes, tested in this order,
 // without regard to letter case.
 constexpr const char* kPayloadStartupPatterns[] = {"insttscr.rct", "install.env", ".txt"};
+
+// Extraction modes: every entry into the target folder, or only the files
+// the start-up needs into the work folder.
+constexpr int kPayloadFullMode = 0;
+constexpr int kPayloadStartupMode = 1;

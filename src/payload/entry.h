@@ -1,0 +1,66 @@
+// Reading the payload archive: the trailer that locates it, and entry
+// headers with every check the format allows. Pure stdio, no platform calls.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "payload/format.h"
+#include "support/sjis.h"
+
+// Where the payload sits in its file.
+struct PayloadLocation {
+  uint32_t first;   // P: file offset of the first entry
+  uint32_t length;  // bytes from P up to the trailer, end marker included
+};
+
+// Reads the trailer at the file's end and seeks to the first entry.
+// Returns 0, or -1 when the file is too short, the trailer cannot be read,
+// or P lies beyond the trailer (a file with no payload, usually).
+int PayloadLocate(FILE* stream, PayloadLocation* location);
+
+struct PayloadEntry {
+  uint32_t nameLength;          // bytes of the name, NUL included
+  char name[kPayloadNameMax];   // NUL-terminated
+  uint32_t size;                // inflated length, or kPayloadFolderSize
+  uint32_t packedSize;          // zlib stream length (not used for folders)
+};
+
+inline bool PayloadIsFolder(const PayloadEntry& entry) {
+  return entry.size == kPayloadFolderSize;
+}
+
+// Bytes of the entry header: name length field, name, size, packed size.
+inline uint32_t PayloadHeaderBytes(const PayloadEntry& entry) {
+  return entry.nameLength + kPayloadHeaderFixedBytes;
+}
+
+// Bytes that follow the header: time stamp and stream for a file, none for
+// a folder.
+inline uint32_t PayloadDataBytes(const PayloadEntry& entry) {
+  return PayloadIsFolder(entry) ? 0 : kPayloadTimeStampBytes + entry.packedSize;
+}
+
+enum : int {
+  kPayloadEntryRead = 0,
+  kPayloadEndReached = 1,
+  kPayloadCorrupt = -1,
+};
+
+// Reads the entry header at the current position. `available` is the number
+// of payload bytes left from here to the trailer; nothing the header
+// announces may reach past it. Returns kPayloadEntryRead, kPayloadEndReached
+// (the end marker, which must be four zero bytes right before the trailer)
+// or kPayloadCorrupt: a short read, a name length over 260, a name whose last
+// byte is not 0, a size or packed size of 2^31 or more, an entry that runs
+// past the payload, or an unsafe name. `reason`, when given, receives a short
+// English text for the corrupt case.
+int PayloadReadEntry(FILE* stream, uint32_t available, PayloadEntry* entry, LeadByteFn isLead,
+                     const char** reason = nullptr);
+
+// True when writing the entry below a destination folder stays inside it:
+// not empty, no leading separator ("\" or "/"), no colon (drive letters,
+// streams), no empty component and no component made only of dots and
+// spaces ("." and ".." and what Windows trims to them). A folder's name may
+// end with one separator; a file's may not.
+bool PayloadNameIsSafe(const char* name, bool isFolder, LeadByteFn isLead);

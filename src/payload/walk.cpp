@@ -1,0 +1,50 @@
+#include "payload/walk.h"
+
+#include "payload/names.h"
+
+namespace {
+
+int Failed(const char** reason, const char* text) {
+  if (reason) *reason = text;
+  return -1;
+}
+
+}  // namespace
+
+int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode,
+                const PayloadWalkOps& ops, const char** reason) {
+  uint32_t position = 0;
+  for (;;) {
+    PayloadEntry entry;
+    int read = PayloadReadEntry(stream, length - position, &entry, ops.isLead, reason);
+    if (read == kPayloadEndReached) return 0;
+    if (read != kPayloadEntryRead) return -1;
+    position += PayloadHeaderBytes(entry);
+
+    if (mode == kPayloadStartupMode) {
+      PayloadStartupAction action = PayloadStartupSelect(entry, ops.isLead);
+      if (action == kStartupStop) return 0;
+      if (action == kStartupSkip) {
+        uint32_t skip = PayloadDataBytes(entry);
+        if (skip > 0 && fseek(stream, static_cast<long>(skip), SEEK_CUR) != 0) {
+          return Failed(reason, "cannot skip an entry");
+        }
+        position += skip;
+        continue;
+      }
+    }
+
+    char path[kPayloadPathMax];
+    if (PayloadJoinPath(path, sizeof path, destination, entry.name) != 0) {
+      return Failed(reason, "output path does not fit 260 bytes");
+    }
+    if (PayloadIsFolder(entry)) {
+      ops.makeFolder(ops.context, path);
+      continue;
+    }
+    if (ops.extractFile(ops.context, stream, entry, path, position) != 0) {
+      return Failed(reason, "file could not be written");
+    }
+    position += PayloadDataBytes(entry);
+  }
+}

@@ -1,0 +1,35 @@
+// The extraction's walk over the entries, in full or start-up mode, with
+// the platform's work (folders, files) behind callbacks.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "payload/entry.h"
+#include "support/sjis.h"
+
+struct PayloadWalkOps {
+  void* context;
+  LeadByteFn isLead;
+  // A folder entry: create the folder; an existing one is fine and the
+  // result is not looked at.
+  void (*makeFolder)(void* context, const char* path);
+  // A file entry, the stream at its time stamp: write the file at path.
+  // `position` is the payload position after the entry's header. 0 on
+  // success, non-zero on failure.
+  int (*extractFile)(void* context, FILE* stream, const PayloadEntry& entry, const char* path,
+                     uint32_t position);
+};
+
+// Walks the payload from the stream's position (the first entry) with
+// `length` payload bytes (PayloadLocation::length). Full mode
+// (kPayloadFullMode) creates every folder and writes every file below the
+// destination; start-up mode (kPayloadStartupMode) writes only what
+// PayloadStartupSelect picks and ends quietly at a sub-folder entry.
+// Each output path is "destination\name" and must fit 260 bytes.
+//
+// Returns 0 when the walk ended normally, -1 on any failure: a corrupt
+// header or unsafe name, an output path that does not fit, a failed file.
+// `reason`, when given, receives a short English text on failure.
+int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode,
+                const PayloadWalkOps& ops, const char** reason = nullptr);

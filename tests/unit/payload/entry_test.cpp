@@ -1,0 +1,241 @@
+#include "payload/entry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "unit/payload/payload_fixture.h"
+
+namespace {
+
+using testpayload::Put16;
+using testpayload::Put32;
+using testpayload::TempFileWith;
+using testpayload::Writer;
+
+const std::string kImage = "MZ fake image bytes";
+
+// Reads the first entry of the archive's payload.
+int ReadFirst(const std::string& archive, PayloadEntry* entry, const char** reason = nullptr) {
+  FILE* f = TempFileWith(archive);
+  PayloadLocation where{};
+  int result = PayloadLocate(f, &where);
+  if (result == 0) result = PayloadReadEntry(f, where.length, entry, IsLeadByte, reason);
+  fclose(f);
+  return result;
+}
+
+// The raw header bytes of an entry, then the end marker and a trailer.
+std::string ArchiveWithRawEntry(const std::string& raw) {
+  std::string out = kImage + raw + std::string(4, '\0');
+  Put32(&out, static_cast<uint32_t>(kImage.size()));
+  return out;
+}
+
+TEST(PayloadLocate, FindsTheFirstEntryAndTheLengthUpToTheTrailer) {
+  Writer w;
+  w.File("a.txt", "hello");
+  std::string archive = w.Finish(kImage);
+  FILE* f = TempFileWith(archive);
+  PayloadLocation where{};
+  ASSERT_EQ(PayloadLocate(f, &where), 0);
+  EXPECT_EQ(where.first, kImage.size());
+  EXPECT_EQ(where.length, w.Payload().size());
+  EXPECT_EQ(ftell(f), static_cast<long>(kImage.size()));
+  fclose(f);
+}
+
+TEST(PayloadLocate, RejectsFilesWithoutAPlausibleTrailer) {
+  PayloadLocation where{};
+  // Shorter than a trailer.
+  FILE* f = TempFileWith("abc");
+  EXPECT_EQ(PayloadLocate(f, &where), -1);
+  fclose(f);
+  // An executable with no payload: its last four bytes point beyond them.
+  f = TempFileWith(kImage + "\xff\xff\xff\x7f");
+  EXPECT_EQ(PayloadLocate(f, &where), -1);
+  fclose(f);
+  // P exactly at the trailer: a payload of zero bytes, which the entry
+  // reader then rejects for want of an end marker.
+  std::string empty = kImage;
+  Put32(&empty, static_cast<uint32_t>(kImage.size()));
+  f = TempFileWith(empty);
+  ASSERT_EQ(PayloadLocate(f, &where), 0);
+  EXPECT_EQ(where.length, 0u);
+  PayloadEntry entry;
+  EXPECT_EQ(PayloadReadEntry(f, where.length, &entry, IsLeadByte), kPayloadCorrupt);
+  fclose(f);
+}
+
+TEST(PayloadReadEntry, ReadsFileAndFolderHeaders) {
+  Writer w;
+  w.Folder("DirectX\\");
+  w.File("DirectX\\dx.cab", std::string(1000, 'x'), 1234);
+  std::string archive = w.Finish(kImage);
+  FILE* f = TempFileWith(archive);
+  PayloadLocation where{};
+  ASSERT_EQ(PayloadLocate(f, &where), 0);
+  PayloadEntry entry;
+  ASSERT_EQ(PayloadReadEntry(f, where.length, &entry, IsLeadByte), kPayloadEntryRead);
+  EXPECT_STREQ(entry.name, "DirectX\\");
+  EXPECT_EQ(entry.nameLength, 9u);
+  EXPECT_TRUE(PayloadIsFolder(entry));
+  EXPECT_EQ(PayloadHeaderBytes(entry), 19u);
+  EXPECT_EQ(PayloadDataBytes(entry), 0u);
+  uint32_t left = where.length - PayloadHeaderBytes(entry);
+  ASSERT_EQ(PayloadReadEntry(f, left, &entry, IsLeadByte), kPayloadEntryRead);
+  EXPECT_STREQ(entry.name, "DirectX\\dx.cab");
+  EXPECT_FALSE(PayloadIsFolder(entry));
+  EXPECT_EQ(entry.size, 1000u);
+  EXPECT_EQ(PayloadDataBytes(entry), 8u + entry.packedSize);
+  fseek(f, static_cast<long>(PayloadDataBytes(entry)), SEEK_CUR);
+  left -= PayloadHeaderBytes(entry) + PayloadDataBytes(entry);
+  EXPECT_EQ(left, 4u);
+  EXPECT_EQ(PayloadReadEntry(f, left, &entry, IsLeadByte), kPayloadEndReached);
+  fclose(f);
+}
+
+TEST(PayloadReadEntry, EndMarkerOnly) {
+  PayloadEntry entry;
+  EXPECT_EQ(ReadFirst(Writer().Finish(kImage), &entry), kPayloadEndReached);
+}
+
+TEST(PayloadReadEntry, EndMarkerMustBeFourZeroBytesRightBeforeTheTrailer) {
+  PayloadEntry entry;
+  const char* reason = nullptr;
+  // Zero name length with bytes after the end marker.
+  std::string early = kImage + std::string(4, '\0') + "junk" + std::string(4, '\0');
+  Put32(&early, static_cast<uint32_t>(kImage.size()));
+  EXPECT_EQ(ReadFirst(early, &entry, &reason), kPayloadCorrupt);
+  EXPECT_STREQ(reason, "end marker is not at the payload's end");
+  // Zero name length followed by non-zero bytes.
+  std::string dirty = kImage + std::string("\0\0\1\0", 4);
+  Put32(&dirty, static_cast<uint32_t>(kImage.size()));
+  EXPECT_EQ(ReadFirst(dirty, &entry), kPayloadCorrupt);
+}
+
+TEST(PayloadReadEntry, NameLengthLimitIs260WithItsNul) {
+  PayloadEntry entry;
+  Writer ok;
+  ok.File(std::string(259, 'n'), "x");
+  ASSERT_EQ(ReadFirst(ok.Finish(kImage), &entry), kPayloadEntryRead);
+  EXPECT_EQ(entry.nameLength, 260u);
+  EXPECT_EQ(std::string(entry.name), std::string(259, 'n'));
+
+  Writer tooLong;
+  tooLong.File(std::string(260, 'n'), "x");
+  const char* reason = nullptr;
+  EXPECT_EQ(ReadFirst(tooLong.Finish(kImage), &entry, &reason), kPayloadCorrupt);
+  EXPECT_STREQ(reason, "name length over 260");
+}
+
+TEST(PayloadReadEntry, NameMustEndWithItsNul) {
+  std::string raw;
+  Put16(&raw, 5);
+  raw += "a.txt";  // five bytes, no terminator among them
+  Put32(&raw, 0xFFFFFFFFu);
+  Put32(&raw, 0);
+  PayloadEntry entry;
+  const char* reason = nullptr;
+  EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(raw), &entry, &reason), kPayloadCorrupt);
+  EXPECT_STREQ(reason, "name is not terminated");
+}
+
+TEST(PayloadReadEntry, SizesOf2To31OrMoreAreCorrupt) {
+  PayloadEntry entry;
+  Writer bigSize;
+  bigSize.RawFile("a.bin", 0x80000000u, testpayload::Deflate("x"));
+  EXPECT_EQ(ReadFirst(bigSize.Finish(kImage), &entry), kPayloadCorrupt);
+
+  Writer maxSize;
+  maxSize.RawFile("a.bin", 0x7FFFFFFFu, testpayload::Deflate("x"));
+  EXPECT_EQ(ReadFirst(maxSize.Finish(kImage), &entry), kPayloadEntryRead);
+
+  std::string raw;
+  Put16(&raw, 6);
+  raw += std::string("a.bin", 6);
+  Put32(&raw, 1);
+  Put32(&raw, 0x80000000u);
+  EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(raw), &entry), kPayloadCorrupt);
+}
+
+TEST(PayloadReadEntry, FolderPackedSizeIsNotUsed) {
+  std::string raw;
+  Put16(&raw, 5);
+  raw += std::string("dir\\", 5);
+  Put32(&raw, 0xFFFFFFFFu);
+  Put32(&raw, 0xFFFFFFF0u);  // meaningless, and nothing follows the header
+  PayloadEntry entry;
+  EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(raw), &entry), kPayloadEntryRead);
+  EXPECT_TRUE(PayloadIsFolder(entry));
+}
+
+TEST(PayloadReadEntry, EntriesMayNotReachPastThePayload) {
+  // A packed size larger than what is left before the trailer.
+  std::string stream = testpayload::Deflate("hello");
+  Writer w;
+  w.Header("a.txt", 5, static_cast<uint32_t>(stream.size() + 10));
+  testpayload::Put64(&w.entries, 0);
+  w.entries += stream;
+  PayloadEntry entry;
+  const char* reason = nullptr;
+  EXPECT_EQ(ReadFirst(w.Finish(kImage), &entry, &reason), kPayloadCorrupt);
+  EXPECT_STREQ(reason, "entry runs past the payload's end");
+}
+
+TEST(PayloadReadEntry, ShortReadsAreCorrupt) {
+  // The header stops inside the name, inside the sizes, before the length:
+  // the trailer claims a payload longer than the file holds.
+  Writer w;
+  w.File("readme.txt", "text");
+  std::string payload = w.Payload();
+  for (size_t cut : {size_t{1}, size_t{5}, size_t{13}, size_t{18}}) {
+    std::string archive = kImage + payload.substr(0, cut);
+    FILE* f = TempFileWith(archive);
+    fseek(f, static_cast<long>(kImage.size()), SEEK_SET);
+    PayloadEntry entry;
+    EXPECT_EQ(PayloadReadEntry(f, static_cast<uint32_t>(payload.size()), &entry, IsLeadByte),
+              kPayloadCorrupt)
+        << "cut at " << cut;
+    fclose(f);
+  }
+}
+
+TEST(PayloadReadEntry, UnsafeNamesAreCorrupt) {
+  for (const char* name : {"..\\evil.txt", "a\\..\\..\\evil.txt", "C:\\evil.txt", "\\evil.txt",
+                           "/etc/evil", "a/../../b", "file.txt:stream", "a\\\\b.txt", ".\\x",
+                           "a\\. \\b", "dir\\"}) {
+    Writer w;
+    w.File(name, "x");
+    PayloadEntry entry;
+    const char* reason = nullptr;
+    EXPECT_EQ(ReadFirst(w.Finish(kImage), &entry, &reason), kPayloadCorrupt) << name;
+  }
+  for (const char* name : {"..\\", "C:\\", "\\\\server\\share\\", "a\\..\\"}) {
+    Writer w;
+    w.Folder(name);
+    PayloadEntry entry;
+    EXPECT_EQ(ReadFirst(w.Finish(kImage), &entry), kPayloadCorrupt) << name;
+  }
+}
+
+TEST(PayloadNameIsSafe, AcceptsOrdinaryRelativeNames) {
+  EXPECT_TRUE(PayloadNameIsSafe("readme.txt", false, IsLeadByte));
+  EXPECT_TRUE(PayloadNameIsSafe("DirectX\\dxsetup.exe", false, IsLeadByte));
+  EXPECT_TRUE(PayloadNameIsSafe("DirectX\\", true, IsLeadByte));
+  EXPECT_TRUE(PayloadNameIsSafe("DirectX\\sub\\", true, IsLeadByte));
+  EXPECT_TRUE(PayloadNameIsSafe("DirectX", true, IsLeadByte));
+  EXPECT_TRUE(PayloadNameIsSafe("..data", false, IsLeadByte));
+  EXPECT_TRUE(PayloadNameIsSafe("a..b\\c.d", false, IsLeadByte));
+  // 表 and ソ end with the backslash's code: no separator, no empty component.
+  EXPECT_TRUE(PayloadNameIsSafe("\x95\x5c\\\x83\x5c.txt", false, IsLeadByte));
+  EXPECT_TRUE(PayloadNameIsSafe("\x95\x5c\\", true, IsLeadByte));
+  // A name may not be empty, and a file may not end with a separator.
+  EXPECT_FALSE(PayloadNameIsSafe("", false, IsLeadByte));
+  EXPECT_FALSE(PayloadNameIsSafe("", true, IsLeadByte));
+  EXPECT_FALSE(PayloadNameIsSafe("dir\\", false, IsLeadByte));
+  EXPECT_FALSE(PayloadNameIsSafe("dir\\..", true, IsLeadByte));
+  EXPECT_FALSE(PayloadNameIsSafe("...\\x", false, IsLeadByte));
+}
+
+}  // namespace

@@ -1,0 +1,190 @@
+#include "payload/walk.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "unit/payload/payload_fixture.h"
+
+namespace {
+
+using testpayload::Recorder;
+using testpayload::SampleData;
+using testpayload::WalkArchive;
+using testpayload::Writer;
+using Events = std::vector<std::string>;
+
+const std::string kImage(1536, 'M');
+
+// install.env and a readme at the top, a game archive, then the DirectX
+// folder with its files and a second-level folder with one more file.
+Writer UpdateWithDirectX() {
+  Writer w;
+  w.File("install.env", "TITLE=x\r\n", 111);
+  w.File("readme.txt", "read me", 222);
+  w.File("update.arc", SampleData(200000), 333);
+  w.Folder("DirectX\\");
+  w.File("DirectX\\dxsetup.exe", SampleData(3000, 2), 444);
+  w.File("DirectX\\dxdata.cab", SampleData(140000, 3), 555);
+  w.Folder("DirectX\\sub\\");
+  w.File("DirectX\\sub\\install.env", "not for the start-up", 666);
+  return w;
+}
+
+TEST(PayloadWalk, EndMarkerOnlyWritesNothingInEitherMode) {
+  std::string archive = Writer().Finish(kImage);
+  for (int mode : {kPayloadFullMode, kPayloadStartupMode}) {
+    Recorder r;
+    EXPECT_EQ(WalkArchive(archive, mode, &r), 0);
+    EXPECT_TRUE(r.events.empty());
+  }
+}
+
+TEST(PayloadWalk, StartupModeTakesTheStartupFilesInAnyCase) {
+  Writer w;
+  w.File("readme.TXT", "readme");
+  w.File("Install.Env", "env", 42);
+  w.File("notes.txt.bak", "notes");
+  w.File("update.arc", SampleData(5000));
+  w.File("insttscr.rct", "picture");
+  Recorder r;
+  ASSERT_EQ(WalkArchive(w.Finish(kImage), kPayloadStartupMode, &r, "C:\\tmp\\work"), 0);
+  EXPECT_EQ(r.events, (Events{"file C:\\tmp\\work\\readme.TXT", "file C:\\tmp\\work\\Install.Env",
+                              "file C:\\tmp\\work\\notes.txt.bak",
+                              "file C:\\tmp\\work\\insttscr.rct"}));
+  ASSERT_EQ(r.files.size(), 4u);
+  EXPECT_EQ(r.files[0].data, "readme");
+  EXPECT_EQ(r.files[1].data, "env");
+  EXPECT_EQ(r.files[1].stamp, 42u);
+  // The skipped archive's stream was passed over exactly: the next entry
+  // after it was read from the right place.
+  EXPECT_EQ(r.files[3].data, "picture");
+}
+
+TEST(PayloadWalk, StartupModeEndsQuietlyAtTheSecondLevelFolder) {
+  Recorder r;
+  Writer w = UpdateWithDirectX();
+  // Garbage after the second-level folder is never read in start-up mode.
+  std::string archive = w.Finish(kImage);
+  ASSERT_EQ(WalkArchive(archive, kPayloadStartupMode, &r), 0);
+  EXPECT_EQ(r.events, (Events{"file dest\\install.env", "file dest\\readme.txt"}));
+
+  Writer broken = UpdateWithDirectX();
+  broken.Header("after.txt", 5, 0x7FFFFFF0u);  // would fail if it were read
+  Recorder r2;
+  EXPECT_EQ(WalkArchive(broken.Finish(kImage), kPayloadStartupMode, &r2), 0);
+  EXPECT_EQ(r2.events.size(), 2u);
+}
+
+TEST(PayloadWalk, FullModeCreatesFoldersInOrderAndWritesEveryFile) {
+  Recorder r;
+  ASSERT_EQ(WalkArchive(UpdateWithDirectX().Finish(kImage), kPayloadFullMode, &r, "C:\\Game"), 0);
+  EXPECT_EQ(r.events, (Events{"file C:\\Game\\install.env", "file C:\\Game\\readme.txt",
+                              "file C:\\Game\\update.arc", "folder C:\\Game\\DirectX\\",
+                              "file C:\\Game\\DirectX\\dxsetup.exe",
+                              "file C:\\Game\\DirectX\\dxdata.cab",
+                              "folder C:\\Game\\DirectX\\sub\\",
+                              "file C:\\Game\\DirectX\\sub\\install.env"}));
+  ASSERT_EQ(r.files.size(), 6u);
+  EXPECT_EQ(r.files[2].data, SampleData(200000));
+  EXPECT_EQ(r.files[4].data, SampleData(140000, 3));
+  EXPECT_EQ(r.files[4].writes, (std::vector<uint32_t>{kPayloadChunkSize, 140000 - kPayloadChunkSize}));
+  EXPECT_EQ(r.files[5].data, "not for the start-up");
+  EXPECT_EQ(r.files[5].stamp, 666u);
+}
+
+TEST(PayloadWalk, WrongAdlerStopsTheWalkAtThatFile) {
+  Writer w;
+  w.File("a.txt", "first");
+  std::string stream = testpayload::Deflate("second file");
+  stream[stream.size() - 2] ^= 0x40;
+  w.RawFile("b.txt", 11, stream);
+  w.File("c.txt", "never");
+  Recorder r;
+  const char* reason = nullptr;
+  EXPECT_EQ(WalkArchive(w.Finish(kImage), kPayloadFullMode, &r, "dest", &reason), -1);
+  EXPECT_EQ(r.events, (Events{"file dest\\a.txt", "file dest\\b.txt"}));
+  EXPECT_FALSE(r.files[1].ok);
+  EXPECT_STREQ(reason, "file could not be written");
+}
+
+TEST(PayloadWalk, TruncatedArchiveFails) {
+  // The archive cut short and a trailer put back: the last entry reaches
+  // past the payload's end. And the archive cut without a trailer at all.
+  Writer w = UpdateWithDirectX();
+  std::string payload = w.Payload();
+  for (size_t keep : {payload.size() - 5, payload.size() / 2, size_t{3}}) {
+    std::string archive = kImage + payload.substr(0, keep);
+    testpayload::Put32(&archive, static_cast<uint32_t>(kImage.size()));
+    Recorder r;
+    EXPECT_EQ(WalkArchive(archive, kPayloadFullMode, &r), -1) << keep;
+    std::string bare = (kImage + payload).substr(0, kImage.size() + keep);
+    Recorder r2;
+    EXPECT_EQ(WalkArchive(bare, kPayloadFullMode, &r2), -1) << keep;
+  }
+}
+
+TEST(PayloadWalk, ExecutableWithoutPayloadFails) {
+  // Whatever the image's last four bytes say, nothing valid follows.
+  for (uint32_t tail : {0u, 1u, 0x00905A4Du, 0x7FFFFFFFu, 0xFFFFFFFFu, 1500u}) {
+    std::string image = kImage;
+    testpayload::Put32(&image, tail);
+    for (int mode : {kPayloadFullMode, kPayloadStartupMode}) {
+      Recorder r;
+      EXPECT_EQ(WalkArchive(image, mode, &r), -1) << tail;
+      EXPECT_TRUE(r.events.empty());
+    }
+  }
+}
+
+TEST(PayloadWalk, UnsafeNamesFailBeforeAnythingIsWrittenForThem) {
+  for (const char* name : {"..\\evil.txt", "sub\\..\\..\\evil.txt", "C:\\evil.txt",
+                           "\\evil.txt", "x:evil.txt"}) {
+    Writer w;
+    w.File("readme.txt", "ok");
+    w.File(name, "evil");
+    for (int mode : {kPayloadFullMode, kPayloadStartupMode}) {
+      Recorder r;
+      EXPECT_EQ(WalkArchive(w.Finish(kImage), mode, &r), -1) << name;
+      EXPECT_EQ(r.events, Events{"file dest\\readme.txt"}) << name;
+    }
+  }
+  Writer folder;
+  folder.Folder("..\\");
+  Recorder r;
+  EXPECT_EQ(WalkArchive(folder.Finish(kImage), kPayloadFullMode, &r), -1);
+  EXPECT_TRUE(r.events.empty());
+}
+
+TEST(PayloadWalk, OutputPathThatDoesNotFitFails) {
+  Writer w;
+  w.File(std::string(200, 'n') + ".txt", "x");
+  std::string destination(56, 'd');  // 56 + 1 + 204 + NUL = 262 bytes
+  Recorder r;
+  const char* reason = nullptr;
+  EXPECT_EQ(WalkArchive(w.Finish(kImage), kPayloadFullMode, &r, destination.c_str(), &reason), -1);
+  EXPECT_TRUE(r.events.empty());
+  EXPECT_STREQ(reason, "output path does not fit 260 bytes");
+  // A destination two bytes shorter fits exactly.
+  Recorder r2;
+  EXPECT_EQ(WalkArchive(w.Finish(kImage), kPayloadFullMode, &r2,
+                        destination.substr(2).c_str()), 0);
+  EXPECT_EQ(r2.files.size(), 1u);
+}
+
+TEST(PayloadWalk, EmptyFileAndZeroPackedSize) {
+  Writer ok;
+  ok.File("empty.txt", "");
+  Recorder r;
+  ASSERT_EQ(WalkArchive(ok.Finish(kImage), kPayloadFullMode, &r), 0);
+  ASSERT_EQ(r.files.size(), 1u);
+  EXPECT_TRUE(r.files[0].writes.empty());
+
+  Writer bad;
+  bad.RawFile("empty.txt", 0, "");
+  Recorder r2;
+  EXPECT_EQ(WalkArchive(bad.Finish(kImage), kPayloadFullMode, &r2), -1);
+}
+
+}  // namespace
