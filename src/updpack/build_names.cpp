@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 
+#include "payload/entry.h"
 #include "payload/format.h"
 #include "support/sjis.h"
 #include "updpack/report.h"
@@ -26,22 +27,6 @@ bool IsReservedDevice(const std::string& part) {
   return false;
 }
 
-// Parent folder's payload name ("" at the top level) and the last part.
-void SplitName(const std::string& name, std::string* parent, std::string* part) {
-  size_t end = name.size();
-  if (end && name[end - 1] == '\\') --end;  // a folder's own backslash
-  size_t cut = 0;
-  for (size_t i = 0; i < end; ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < end) {
-      ++i;
-    } else if (name[i] == '\\') {
-      cut = i + 1;
-    }
-  }
-  *parent = name.substr(0, cut);
-  *part = name.substr(cut, end - cut);
-}
-
 }  // namespace
 
 const char* BuildNamePartProblem(const std::string& part) {
@@ -62,17 +47,25 @@ const char* BuildNamePartProblem(const std::string& part) {
   return nullptr;
 }
 
+void BuildSplitName(const std::string& name, std::string* parent, std::string* part) {
+  size_t end = name.size();
+  if (end && name[end - 1] == '\\') --end;  // a folder's own backslash
+  size_t cut = 0;
+  for (size_t i = 0; i < end; ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < end) {
+      ++i;
+    } else if (name[i] == '\\') {
+      cut = i + 1;
+    }
+  }
+  *parent = name.substr(0, cut);
+  *part = name.substr(cut, end - cut);
+}
+
 std::string BuildFoldCase(const std::string& cp932) {
   std::string folded = cp932;
   MbsLower(&folded[0], IsLeadByte);
   return folded;
-}
-
-bool BuildIsStartupName(const std::string& cp932) {
-  std::string folded = BuildFoldCase(cp932);
-  for (const char* pattern : kPayloadStartupPatterns)
-    if (MbsStr(folded.c_str(), pattern, IsLeadByte)) return true;
-  return false;
 }
 
 int BuildCheckNames(const std::vector<BuildEntry>& entries) {
@@ -81,18 +74,23 @@ int BuildCheckNames(const std::vector<BuildEntry>& entries) {
   for (const BuildEntry& e : entries) {
     if (e.name.size() > kBuildNameBytesMax) {
       ReportError(e.shown.c_str(),
-                  "the name in the update is %zu bytes long; at most %zu fit even the shortest "
+                  "the name in the update is %u bytes long; at most %u fit even the shortest "
                   "game folder",
-                  e.name.size(), kBuildNameBytesMax);
+                  static_cast<unsigned>(e.name.size()), static_cast<unsigned>(kBuildNameBytesMax));
+      ++problems;
+      continue;
+    }
+    if (!PayloadNameIsSafe(e.name.c_str(), e.isFolder, IsLeadByte)) {
+      ReportError(e.shown.c_str(), "the updater would refuse this name as unsafe");
       ++problems;
       continue;
     }
     size_t room = kPayloadPathMax - 2 - e.name.size();  // the folder, "\" and NUL around the name
     if (room < kBuildFolderRoomWanted) {
       ReportWarning(e.shown.c_str(),
-                    "long name (%zu bytes): the update fails where the game folder's path is "
-                    "longer than %zu bytes",
-                    e.name.size(), room);
+                    "long name (%u bytes): the update fails where the game folder's path is "
+                    "longer than %u bytes",
+                    static_cast<unsigned>(e.name.size()), static_cast<unsigned>(room));
     }
     if (!e.isFolder && e.size > kPayloadValueMax) {
       ReportError(e.shown.c_str(), "the file is too large (%llu bytes); an update holds files below 2 GiB",
@@ -100,7 +98,7 @@ int BuildCheckNames(const std::vector<BuildEntry>& entries) {
       ++problems;
     }
     std::string parent, part;
-    SplitName(e.name, &parent, &part);
+    BuildSplitName(e.name, &parent, &part);
     auto added = seen.emplace(parent + BuildFoldCase(part), &e);
     if (!added.second) {
       ReportError(e.shown.c_str(), "differs from %s only in letter case; Windows sees one name",

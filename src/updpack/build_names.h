@@ -15,9 +15,9 @@ const char* BuildNamePartProblem(const std::string& part);
 // Lower-cased copy by the code page 932 rules (full-width capitals too).
 std::string BuildFoldCase(const std::string& cp932);
 
-// True when the name contains one of the patterns of the files that the
-// updater takes at start, letter case ignored.
-bool BuildIsStartupName(const std::string& cp932);
+// Splits a payload name into its folder's name ("" at the top level, else
+// ending with "\") and its last part (without a folder's final "\").
+void BuildSplitName(const std::string& name, std::string* parent, std::string* part);
 
 // The longest name that fits the shortest destination ("C:"): the output
 // path, destination, "\" and name, must fit the format's path buffer.

@@ -2,22 +2,27 @@
 
 #include <algorithm>
 
+#include "payload/names.h"
 #include "support/sjis.h"
+#include "support/text.h"
 #include "updpack/build_names.h"
 #include "updpack/report.h"
 
 namespace {
 
-// True when a backslash other than the name's last byte separates parts:
-// a file inside a folder, or a folder entry that ends the start-up walk.
-bool HasInnerBackslash(const std::string& name) {
-  const char* slash = MbsChr(name.c_str(), '\\', IsLeadByte);
-  return slash && slash[1] != '\0';
+// What the updater's start-up walk does with the entry.
+PayloadStartupAction StartupAction(const BuildEntry& e) {
+  PayloadEntry entry{};
+  CopyText(entry.name, sizeof entry.name, e.name.c_str());
+  entry.size = e.isFolder ? kPayloadFolderSize : 0;
+  return PayloadStartupSelect(entry, IsLeadByte);
 }
+
+bool InFolder(const BuildEntry& e) { return MbsChr(e.name.c_str(), '\\', IsLeadByte) != nullptr; }
 
 int Group(const BuildEntry& e) {
   if (e.isFolder) return 1;
-  if (!HasInnerBackslash(e.name) && BuildIsStartupName(e.name)) return 0;
+  if (!InFolder(e) && StartupAction(e) == kStartupWrite) return 0;
   return 2;
 }
 
@@ -34,8 +39,9 @@ int BuildOrder(std::vector<BuildEntry>* entries) {
   bool walkEnds = false;
   int problems = 0;
   for (const BuildEntry& e : *entries) {
-    if (e.isFolder && HasInnerBackslash(e.name)) walkEnds = true;
-    if (!walkEnds && !e.isFolder && HasInnerBackslash(e.name) && BuildIsStartupName(e.name)) {
+    PayloadStartupAction action = StartupAction(e);
+    if (action == kStartupStop) walkEnds = true;
+    if (!walkEnds && InFolder(e) && action == kStartupWrite) {
       ReportError(e.shown.c_str(),
                   "the updater would take this file at start (its name contains \".txt\", "
                   "\"install.env\" or \"insttscr.rct\") but cannot, as it lies in a folder; "

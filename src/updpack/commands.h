@@ -18,3 +18,6 @@ constexpr int kExitBadInput = 1;
 constexpr int kExitBadUsage = 2;
 
 void RegisterBuild(CLI::App& app, UpdpackContext& context);
+void RegisterList(CLI::App& app, UpdpackContext& context);
+void RegisterVerify(CLI::App& app, UpdpackContext& context);
+void RegisterExtract(CLI::App& app, UpdpackContext& context);

@@ -55,6 +55,5 @@ bool FsIsInside(const std::string& inner, const std::string& folder);
 bool FsUtf8ToCp932(const std::string& utf8, std::string* cp932);
 bool FsCp932ToUtf8(const std::string& cp932, std::string* utf8);
 
-// Time conversions: POSIX seconds and nanoseconds <-> FILETIME.
-uint64_t FsFileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);
-void FsFileTimeToUnix(uint64_t fileTime, int64_t* seconds, uint32_t* nanoseconds);
+// A payload name (code page 932) as this platform shows it on a terminal.
+std::string FsDisplayName(const std::string& cp932);

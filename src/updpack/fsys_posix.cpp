@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "payload/filetime.h"
 #include "updpack/fsys.h"
 
 namespace {
@@ -19,7 +20,11 @@ void FillItem(const struct stat& st, FsItem* item) {
   item->isFolder = S_ISDIR(st.st_mode);
   item->isFile = S_ISREG(st.st_mode);
   item->size = item->isFile ? static_cast<uint64_t>(st.st_size) : 0;
-  item->fileTime = FsFileTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
+  // FILETIME starts in 1601: an earlier time (a broken clock) becomes its start.
+  const int64_t earliest = -static_cast<int64_t>(kFileTimeUnixEpoch / 10000000);
+  item->fileTime = st.st_mtim.tv_sec < earliest
+                       ? 0
+                       : PayloadTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
 }
 
 // strict: refuse characters that iconv could only approximate.
@@ -134,7 +139,7 @@ int FsMakeFolder(const std::string& path) {
 int FsSetFileTime(const std::string& path, uint64_t fileTime) {
   int64_t seconds;
   uint32_t nanoseconds;
-  FsFileTimeToUnix(fileTime, &seconds, &nanoseconds);
+  PayloadTimeToUnix(fileTime, &seconds, &nanoseconds);
   struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
@@ -165,6 +170,23 @@ bool FsUtf8ToCp932(const std::string& utf8, std::string* cp932) {
 
 bool FsCp932ToUtf8(const std::string& cp932, std::string* utf8) {
   return Convert("UTF-8", "CP932", cp932, utf8, false);
+}
+
+std::string FsDisplayName(const std::string& cp932) {
+  std::string utf8;
+  if (FsCp932ToUtf8(cp932, &utf8)) return utf8;
+  // Not code page 932 text: plain ASCII stays, every other byte as \xNN.
+  std::string shown;
+  for (unsigned char c : cp932) {
+    if (c >= 0x20 && c < 0x7F) {
+      shown += static_cast<char>(c);
+    } else {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += hex;
+    }
+  }
+  return shown;
 }
 
 #endif  // !_WIN32

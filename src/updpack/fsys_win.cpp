@@ -171,7 +171,13 @@ bool FsUtf8ToCp932(const std::string& utf8, std::string* cp932) {
 }
 
 bool FsCp932ToUtf8(const std::string& cp932, std::string* utf8) {
+  if (!cp932.empty() && MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(),
+                                            static_cast<int>(cp932.size()), nullptr, 0) == 0)
+    return false;
   return Narrow(Wide(cp932, 932), CP_UTF8, utf8);
 }
+
+// The console shows the ANSI code page: the bytes go out as they are.
+std::string FsDisplayName(const std::string& cp932) { return cp932; }
 
 #endif  // _WIN32
