@@ -12,6 +12,7 @@
 #include "updpack/build_write.h"
 #include "updpack/commands.h"
 #include "updpack/fsys.h"
+#include "updpack/pack_read.h"
 #include "updpack/report.h"
 
 #ifdef _WIN32
@@ -82,6 +83,7 @@ int ReadStub(const std::string& path, std::vector<uint8_t>* image) {
     if (image->size() > kPayloadValueMax) break;
   }
   bool bad = ferror(f) != 0;
+  bool packed = !bad && PackHasPayload(f);
   fclose(f);
   if (bad) {
     ReportError(path.c_str(), "cannot read the updater");
@@ -89,6 +91,10 @@ int ReadStub(const std::string& path, std::vector<uint8_t>* image) {
   }
   if (image->size() < 64 || (*image)[0] != 'M' || (*image)[1] != 'Z') {
     ReportError(path.c_str(), "not a Windows executable");
+    return -1;
+  }
+  if (packed) {
+    ReportError(path.c_str(), "already carries a payload; give the bare updater");
     return -1;
   }
   if (image->size() > kPayloadValueMax - kPayloadEndMarkerBytes - kPayloadTrailerBytes) {

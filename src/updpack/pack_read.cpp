@@ -59,6 +59,21 @@ int PackSkipData(PackReader* reader, const PayloadEntry& entry) {
   return 0;
 }
 
+bool PackHasPayload(FILE* f) {
+  PayloadLocation location;
+  if (PayloadLocate(f, &location) != 0) return false;
+  uint32_t position = 0;
+  for (;;) {
+    PayloadEntry entry;
+    int rc = PayloadReadEntry(f, location.length - position, &entry, IsLeadByte);
+    if (rc == kPayloadEndReached) return true;
+    if (rc != kPayloadEntryRead) return false;
+    uint32_t data = PayloadDataBytes(entry);
+    if (data && fseek(f, static_cast<long>(data), SEEK_CUR) != 0) return false;
+    position += PayloadHeaderBytes(entry) + data;
+  }
+}
+
 std::string PackFormatTime(uint64_t fileTime) {
   // Days since 1601-01-01 (134774 days before 1970-01-01), then the civil
   // date by the usual era arithmetic counted from 0000-03-01.

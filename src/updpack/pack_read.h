@@ -27,5 +27,9 @@ int PackNextEntry(PackReader* reader, PayloadEntry* entry, const std::string& pr
 // Skips a file entry's time stamp and stream. Returns 0 or -1 (reported).
 int PackSkipData(PackReader* reader, const PayloadEntry& entry);
 
+// True when the open file ends with a whole, well-formed payload (every
+// entry header readable up to the end marker before the trailer).
+bool PackHasPayload(FILE* f);
+
 // "YYYY-MM-DD hh:mm:ss" (UTC) of a FILETIME.
 std::string PackFormatTime(uint64_t fileTime);

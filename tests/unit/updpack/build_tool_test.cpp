@@ -237,6 +237,12 @@ TEST(BuildTool, ChecksItsArgumentsAndInputs) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("not a Windows executable"), std::string::npos) << r.err;
 
+  // A finished update is no stub: its payload would ride along unused.
+  ASSERT_EQ(s.Build(s.dir / "first.exe", {"-q"}).code, 0);
+  r = RunUpdpack({"build", "--stub", s.dir / "first.exe", "-o", out, s.src});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("already carries a payload"), std::string::npos) << r.err;
+
   r = RunUpdpack({"build", "--stub", s.stub, "-o", s.src + "/update.exe", s.src});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("inside"), std::string::npos) << r.err;
