@@ -58,7 +58,7 @@ int CreateTemp(const std::string& output, TempFile* temp) {
     }
     if (errno != EEXIST) break;
   }
-  ReportError(output.c_str(), "cannot create a temporary file beside it: %s", strerror(errno));
+  ReportError(FsShown(output).c_str(), "cannot create a temporary file beside it: %s", strerror(errno));
   return -1;
 }
 
@@ -73,7 +73,7 @@ void DropTemp(TempFile* temp) {
 int ReadStub(const std::string& path, std::vector<uint8_t>* image) {
   FILE* f = FsOpen(path, "rb");
   if (!f) {
-    ReportError(path.c_str(), "cannot open the updater: %s", strerror(errno));
+    ReportError(FsShown(path).c_str(), "cannot open the updater: %s", strerror(errno));
     return -1;
   }
   uint8_t buf[65536];
@@ -86,19 +86,19 @@ int ReadStub(const std::string& path, std::vector<uint8_t>* image) {
   bool packed = !bad && PackHasPayload(f);
   fclose(f);
   if (bad) {
-    ReportError(path.c_str(), "cannot read the updater");
+    ReportError(FsShown(path).c_str(), "cannot read the updater");
     return -1;
   }
   if (image->size() < 64 || (*image)[0] != 'M' || (*image)[1] != 'Z') {
-    ReportError(path.c_str(), "not a Windows executable");
+    ReportError(FsShown(path).c_str(), "not a Windows executable");
     return -1;
   }
   if (packed) {
-    ReportError(path.c_str(), "already carries a payload; give the bare updater");
+    ReportError(FsShown(path).c_str(), "already carries a payload; give the bare updater");
     return -1;
   }
   if (image->size() > kPayloadValueMax - kPayloadEndMarkerBytes - kPayloadTrailerBytes) {
-    ReportError(path.c_str(), "the updater is too large for an update");
+    ReportError(FsShown(path).c_str(), "the updater is too large for an update");
     return -1;
   }
   return 0;
@@ -174,19 +174,19 @@ int RunBuild(const BuildOptions& options) {
   std::string error;
   if (FsStat(options.output, &item, &error) == 0) {
     if (item.isFolder) {
-      ReportError(options.output.c_str(), "is a folder");
+      ReportError(FsShown(options.output).c_str(), "is a folder");
       return kExitBadInput;
     }
     if (!options.force) {
-      ReportError(options.output.c_str(), "already exists; give --force to replace it");
+      ReportError(FsShown(options.output).c_str(), "already exists; give --force to replace it");
       return kExitBadInput;
     }
   }
   std::string root = FsCanonical(options.folder);
   std::string outFolder = FsCanonical(FsFolderOf(options.output));
   if (!root.empty() && !outFolder.empty() && FsIsInside(outFolder, root)) {
-    ReportError(options.output.c_str(), "lies inside %s, the folder being packed",
-                options.folder.c_str());
+    ReportError(FsShown(options.output).c_str(), "lies inside %s, the folder being packed",
+                FsShown(options.folder).c_str());
     return kExitBadInput;
   }
 
@@ -201,13 +201,17 @@ int RunBuild(const BuildOptions& options) {
   problems += BuildCheckNames(entries);
   problems += BuildOrder(&entries);
   if (problems) {
-    ReportError(options.folder.c_str(), "%d problem%s; nothing written", problems,
+    ReportError(FsShown(options.folder).c_str(), "%d problem%s; nothing written", problems,
                 problems == 1 ? "" : "s");
     return kExitBadInput;
   }
+  // The updater cannot start without its environment file.
+  BuildEntry* env = BuildFindEntry(&entries, "install.env");
+  if (!env || env->isFolder)
+    ReportWarning(FsShown(options.folder).c_str(), "no install.env at the top level: the update will not start");
   int failedChecks = RunChecks(options, &entries);
   if (failedChecks && !options.force) {
-    ReportError(options.folder.c_str(), "%d error%s in the checked files; nothing written "
+    ReportError(FsShown(options.folder).c_str(), "%d error%s in the checked files; nothing written "
                 "(give --force to build anyway)", failedChecks, failedChecks == 1 ? "" : "s");
     return kExitBadInput;
   }
@@ -228,24 +232,24 @@ int RunBuild(const BuildOptions& options) {
   BuildStats stats;
   int rc = 0;
   if (fwrite(image.data(), 1, image.size(), temp.f) != image.size()) {
-    ReportError(options.output.c_str(), "cannot write: %s", strerror(errno));
+    ReportError(FsShown(options.output).c_str(), "cannot write: %s", strerror(errno));
     rc = -1;
   }
   if (rc == 0) rc = BuildWritePayload(temp.f, options.output, image.size(), entries, pack, &stats);
   if (rc == 0 && FsSync(temp.f) != 0) {
-    ReportError(options.output.c_str(), "cannot write: %s", strerror(errno));
+    ReportError(FsShown(options.output).c_str(), "cannot write: %s", strerror(errno));
     rc = -1;
   }
   if (rc == 0) {
     FILE* f = temp.f;
     temp.f = nullptr;
     if (fclose(f) != 0) {
-      ReportError(options.output.c_str(), "cannot write: %s", strerror(errno));
+      ReportError(FsShown(options.output).c_str(), "cannot write: %s", strerror(errno));
       rc = -1;
     }
   }
   if (rc == 0 && FsRename(temp.path, options.output, options.force, &error) != 0) {
-    ReportError(options.output.c_str(), "cannot put the update in place: %s", error.c_str());
+    ReportError(FsShown(options.output).c_str(), "cannot put the update in place: %s", error.c_str());
     rc = -1;
   }
   if (rc != 0) {
@@ -258,7 +262,7 @@ int RunBuild(const BuildOptions& options) {
   if (rc != 0) return kExitBadInput;
 
   ReportInfo("%s: %llu files, %llu folders; %s packed to %s (%s with the updater)\n",
-             options.output.c_str(), static_cast<unsigned long long>(stats.files),
+             FsShown(options.output).c_str(), static_cast<unsigned long long>(stats.files),
              static_cast<unsigned long long>(stats.folders), HumanBytes(stats.rawBytes).c_str(),
              HumanBytes(stats.packedBytes).c_str(), HumanBytes(stats.totalBytes).c_str());
   return kExitOk;

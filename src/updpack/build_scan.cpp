@@ -13,7 +13,7 @@ int ScanInto(const std::string& folder, const std::string& prefix,
   std::vector<FsItem> items;
   std::string error;
   if (FsListFolder(folder, &items, &error) != 0) {
-    ReportError(folder.c_str(), "cannot read the folder: %s", error.c_str());
+    ReportError(FsShown(folder).c_str(), "cannot read the folder: %s", error.c_str());
     return 1;
   }
   // A fixed order keeps the messages in the same order on every run.
@@ -24,18 +24,18 @@ int ScanInto(const std::string& folder, const std::string& prefix,
     std::string path = FsJoin(folder, item.name);
     std::string part;
     if (!FsUtf8ToCp932(item.name, &part)) {
-      ReportError(path.c_str(), "the name cannot be written in code page 932 (Shift-JIS)");
+      ReportError(FsShown(path).c_str(), "the name cannot be written in code page 932 (Shift-JIS)");
       ++problems;
       continue;
     }
     if (const char* why = BuildNamePartProblem(part)) {
-      ReportError(path.c_str(), "%s", why);
+      ReportError(FsShown(path).c_str(), "%s", why);
       ++problems;
       continue;
     }
     BuildEntry entry;
     entry.name = prefix + part;
-    entry.shown = path;
+    entry.shown = FsShown(path);
     entry.fileTime = item.fileTime;
     if (item.isFolder) {
       entry.name += '\\';
@@ -49,7 +49,7 @@ int ScanInto(const std::string& folder, const std::string& prefix,
       entry.size = item.size;
       entries->push_back(entry);
     } else {
-      ReportError(path.c_str(), "not a regular file or folder");
+      ReportError(FsShown(path).c_str(), "not a regular file or folder");
       ++problems;
     }
   }
@@ -62,11 +62,11 @@ int BuildScanFolder(const std::string& root, std::vector<BuildEntry>* entries) {
   FsItem item;
   std::string error;
   if (FsStat(root, &item, &error) != 0) {
-    ReportError(root.c_str(), "%s", error.c_str());
+    ReportError(FsShown(root).c_str(), "%s", error.c_str());
     return 1;
   }
   if (!item.isFolder) {
-    ReportError(root.c_str(), "not a folder");
+    ReportError(FsShown(root).c_str(), "not a folder");
     return 1;
   }
   return ScanInto(root, "", entries);
@@ -76,7 +76,7 @@ int BuildPutGenerated(std::vector<BuildEntry>* entries, const std::string& name,
                       std::vector<uint8_t> contents, uint64_t fileTime, const std::string& shown) {
   std::string part;
   if (!FsUtf8ToCp932(name, &part) || BuildNamePartProblem(part)) {
-    ReportError(shown.c_str(), "cannot be stored as \"%s\"", name.c_str());
+    ReportError(FsShown(shown).c_str(), "cannot be stored as \"%s\"", FsShown(name).c_str());
     return -1;
   }
   BuildEntry* entry = BuildFindEntry(entries, part);
@@ -85,7 +85,7 @@ int BuildPutGenerated(std::vector<BuildEntry>* entries, const std::string& name,
     entry = &entries->back();
   }
   entry->name = part;
-  entry->shown = shown;
+  entry->shown = FsShown(shown);
   entry->isFolder = false;
   entry->path.clear();
   entry->size = contents.size();

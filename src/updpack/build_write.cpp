@@ -26,7 +26,7 @@ bool Fits(const Writer& w, uint64_t more) { return w.pos + more + kTail <= kPayl
 
 bool Put(Writer* w, const void* data, size_t size) {
   if (size && fwrite(data, 1, size, w->out) != size) {
-    ReportError(w->outName->c_str(), "cannot write: %s", strerror(errno));
+    ReportError(FsShown(*w->outName).c_str(), "cannot write: %s", strerror(errno));
     w->failed = true;
     return false;
   }
@@ -92,7 +92,7 @@ int WriteFile(Writer* w, PackPool* pool, const BuildEntry& e, BuildStats* stats,
     uint64_t end = w->pos;
     if (FsSeek(w->out, packedSizeAt) != 0 || fwrite(field, 1, 4, w->out) != 4 ||
         FsSeek(w->out, end) != 0) {
-      ReportError(w->outName->c_str(), "cannot write: %s", strerror(errno));
+      ReportError(FsShown(*w->outName).c_str(), "cannot write: %s", strerror(errno));
       return -1;
     }
   }

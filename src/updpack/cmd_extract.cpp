@@ -64,7 +64,7 @@ int ExtractFile(void* context, FILE* stream, const PayloadEntry& entry, const ch
   }
   FILE* out = FsOpen(local, "wb");
   if (!out) {
-    ReportError(local.c_str(), "cannot create: %s", strerror(errno));
+    ReportError(FsShown(local).c_str(), "cannot create: %s", strerror(errno));
     return 1;
   }
   PayloadSink sink{out, PayloadWriteStdio, ShowProgress};
@@ -78,7 +78,7 @@ int ExtractFile(void* context, FILE* stream, const PayloadEntry& entry, const ch
     return 1;
   }
   if (!closed) {
-    ReportError(local.c_str(), "cannot write: %s", strerror(errno));
+    ReportError(FsShown(local).c_str(), "cannot write: %s", strerror(errno));
     return 1;
   }
   if (written != entry.size) {
@@ -86,7 +86,7 @@ int ExtractFile(void* context, FILE* stream, const PayloadEntry& entry, const ch
                 name.c_str(), written, entry.size);
     return 1;
   }
-  if (FsSetFileTime(local, stamp) != 0) ReportWarning(local.c_str(), "cannot set its time");
+  if (FsSetFileTime(local, stamp) != 0) ReportWarning(FsShown(local).c_str(), "cannot set its time");
   c->failedEntry.clear();
   c->files++;
   return 0;
@@ -95,8 +95,8 @@ int ExtractFile(void* context, FILE* stream, const PayloadEntry& entry, const ch
 int RunExtract(const std::string& path, const std::string& destination) {
   PackReader reader;
   if (PackOpen(path, &reader) != 0) return kExitBadInput;
-  if (FsMakeFolder(destination) != 0) {
-    ReportError(destination.c_str(), "cannot create the folder: %s", strerror(errno));
+  if (FsMakeFolders(destination) != 0) {
+    ReportError(FsShown(destination).c_str(), "cannot create the folder: %s", strerror(errno));
     PackClose(&reader);
     return kExitBadInput;
   }
@@ -113,12 +113,12 @@ int RunExtract(const std::string& path, const std::string& destination) {
   PackClose(&reader);
   if (rc != 0) {
     // A failed file has been reported by ExtractFile; the rest are the walk's.
-    if (c.failedEntry.empty()) ReportError(path.c_str(), "%s", reason);
+    if (c.failedEntry.empty()) ReportError(FsShown(path).c_str(), "%s", reason);
     return kExitBadInput;
   }
-  ReportInfo("%s: %llu files, %llu folders written to %s\n", path.c_str(),
+  ReportInfo("%s: %llu files, %llu folders written to %s\n", FsShown(path).c_str(),
              static_cast<unsigned long long>(c.files), static_cast<unsigned long long>(c.folders),
-             destination.c_str());
+             FsShown(destination).c_str());
   return kExitOk;
 }
 

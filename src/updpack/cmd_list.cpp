@@ -34,7 +34,7 @@ int RunList(const std::string& path) {
       uint64_t stamp = 0;
       if (PayloadReadTimeStamp(reader.f, &stamp) != 0 ||
           fseek(reader.f, -static_cast<long>(kPayloadTimeStampBytes), SEEK_CUR) != 0) {
-        ReportError(path.c_str(), "entry \"%s\": cannot read its time stamp", name.c_str());
+        ReportError(FsShown(path).c_str(), "entry \"%s\": cannot read its time stamp", name.c_str());
         rc = kExitBadInput;
         break;
       }

@@ -87,7 +87,7 @@ int RunVerify(const std::string& path) {
   }
   PackClose(&reader);
   if (rc != 0) return kExitBadInput;
-  ReportInfo("%s: OK (%llu files, %llu folders)\n", path.c_str(),
+  ReportInfo("%s: OK (%llu files, %llu folders)\n", FsShown(path).c_str(),
              static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders));
   return kExitOk;
 }

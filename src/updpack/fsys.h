@@ -38,6 +38,8 @@ int FsRename(const std::string& from, const std::string& to, bool replace, std::
 int FsRemove(const std::string& path);
 // Creates a folder; an existing folder is fine. Returns 0 or -1.
 int FsMakeFolder(const std::string& path);
+// Creates a folder and any missing folders above it. Returns 0 or -1.
+int FsMakeFolders(const std::string& path);
 int FsSetFileTime(const std::string& path, uint64_t fileTime);
 
 // The folder that holds this program's executable ("" when unknown).
@@ -54,6 +56,10 @@ bool FsIsInside(const std::string& inner, const std::string& folder);
 // character has no equivalent.
 bool FsUtf8ToCp932(const std::string& utf8, std::string* cp932);
 bool FsCp932ToUtf8(const std::string& cp932, std::string* utf8);
+
+// A path (UTF-8) as this platform shows it in messages: the ANSI code page
+// on Windows, unchanged elsewhere.
+std::string FsShown(const std::string& path);
 
 // A payload name (code page 932) as this platform shows it on a terminal.
 std::string FsDisplayName(const std::string& cp932);

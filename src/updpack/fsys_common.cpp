@@ -21,3 +21,11 @@ bool FsIsInside(const std::string& inner, const std::string& folder) {
   char last = folder.empty() ? 0 : folder.back();
   return next == '/' || next == '\\' || last == '/' || last == '\\';
 }
+
+int FsMakeFolders(const std::string& path) {
+  if (FsMakeFolder(path) == 0) return 0;
+  std::string parent = FsFolderOf(path);
+  if (parent == path || parent == "." || parent.empty()) return -1;
+  if (FsMakeFolders(parent) != 0) return -1;
+  return FsMakeFolder(path);
+}

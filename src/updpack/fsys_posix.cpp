@@ -172,6 +172,8 @@ bool FsCp932ToUtf8(const std::string& cp932, std::string* utf8) {
   return Convert("UTF-8", "CP932", cp932, utf8, false);
 }
 
+std::string FsShown(const std::string& path) { return path; }
+
 std::string FsDisplayName(const std::string& cp932) {
   std::string utf8;
   if (FsCp932ToUtf8(cp932, &utf8)) return utf8;

@@ -177,6 +177,17 @@ bool FsCp932ToUtf8(const std::string& cp932, std::string* utf8) {
   return Narrow(Wide(cp932, 932), CP_UTF8, utf8);
 }
 
+std::string FsShown(const std::string& path) {
+  std::wstring w = Wide(path);
+  if (w.empty()) return "";
+  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string out(n > 0 ? n : 0, '\0');
+  if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &out[0], n,
+                                 nullptr, nullptr);
+  return out;
+}
+
 // The console shows the ANSI code page: the bytes go out as they are.
 std::string FsDisplayName(const std::string& cp932) { return cp932; }
 

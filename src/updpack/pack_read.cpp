@@ -8,14 +8,14 @@
 #include "updpack/report.h"
 
 int PackOpen(const std::string& path, PackReader* reader) {
-  reader->shown = path;
+  reader->shown = FsShown(path);
   reader->f = FsOpen(path, "rb");
   if (!reader->f) {
-    ReportError(path.c_str(), "cannot open: %s", strerror(errno));
+    ReportError(FsShown(path).c_str(), "cannot open: %s", strerror(errno));
     return -1;
   }
   if (PayloadLocate(reader->f, &reader->location) != 0) {
-    ReportError(path.c_str(), "no payload: the trailer does not point into the file");
+    ReportError(FsShown(path).c_str(), "no payload: the trailer does not point into the file");
     PackClose(reader);
     return -1;
   }
@@ -29,14 +29,16 @@ void PackClose(PackReader* reader) {
 
 int PackNextEntry(PackReader* reader, PayloadEntry* entry, const std::string& previous) {
   const char* reason = "corrupt";
+  *entry = PayloadEntry();
+  long before = ftell(reader->f);
   int rc = PayloadReadEntry(reader->f, reader->location.length - reader->position, entry,
                             IsLeadByte, &reason);
   if (rc == kPayloadCorrupt) {
     std::string where = previous.empty() ? "the first entry"
                                          : "the entry after \"" + FsDisplayName(previous) + "\"";
-    // A name that was read makes the message clearer.
-    if (entry->nameLength && entry->nameLength <= kPayloadNameMax &&
-        entry->name[entry->nameLength - 1] == '\0')
+    // Once the whole name has been read, it names the entry best.
+    long read = ftell(reader->f) - before;
+    if (entry->nameLength > 0 && read >= static_cast<long>(2 + entry->nameLength))
       where = "entry \"" + FsDisplayName(entry->name) + "\"";
     ReportError(reader->shown.c_str(), "%s (payload offset %u): %s", where.c_str(),
                 reader->position, reason);

@@ -253,7 +253,7 @@ TEST(BuildTool, ExtractGivesBackTheSameFilesAndTimes) {
   Sample s;
   std::string out = s.dir / "update.exe";
   ASSERT_EQ(s.Build(out, {"-q"}).code, 0);
-  std::string back = s.dir / "back";
+  std::string back = s.dir / "back/deeper";  // missing folders are made
   testupd::RunResult r = RunUpdpack({"extract", out, back});
   ASSERT_EQ(r.code, 0) << r.err;
   for (const auto& f : s.files) {
