@@ -194,12 +194,4 @@ TEST(PayloadReadTimeStamp, ReadsLittleEndianAndRefusesShortReads) {
   fclose(f);
 }
 
-TEST(PayloadWriteStdio, WritesToTheFileInItsContext) {
-  FILE* f = tmpfile();
-  const unsigned char data[] = {1, 2, 3};
-  EXPECT_EQ(PayloadWriteStdio(f, data, 3), 0);
-  EXPECT_EQ(ftell(f), 3);
-  fclose(f);
-}
-
 }  // namespace

@@ -173,18 +173,4 @@ TEST(PayloadWalk, OutputPathThatDoesNotFitFails) {
   EXPECT_EQ(r2.files.size(), 1u);
 }
 
-TEST(PayloadWalk, EmptyFileAndZeroPackedSize) {
-  Writer ok;
-  ok.File("empty.txt", "");
-  Recorder r;
-  ASSERT_EQ(WalkArchive(ok.Finish(kImage), kPayloadFullMode, &r), 0);
-  ASSERT_EQ(r.files.size(), 1u);
-  EXPECT_TRUE(r.files[0].writes.empty());
-
-  Writer bad;
-  bad.RawFile("empty.txt", 0, "");
-  Recorder r2;
-  EXPECT_EQ(WalkArchive(bad.Finish(kImage), kPayloadFullMode, &r2), -1);
-}
-
 }  // namespace

@@ -6,13 +6,13 @@
 # the baseline measured here: of wall time, and of processor time (user +
 # system), which other load on a shared machine disturbs less.
 #
-#   bench/pack_bench.sh [THREADS] [MEGABYTES] [SMALL_FILES] [ROUNDS]
+#   bench/updpack/pack_bench.sh [THREADS] [MEGABYTES] [SMALL_FILES] [ROUNDS]
 #
 # Needs the release build (scripts/build.sh release) and pigz.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 updpack=$root/build/release/src/updpack/updpack
-gen=$root/build/release/bench/gen_mixed
+gen=$root/build/release/bench/updpack/gen_mixed
 threads=${1:-$(nproc)}
 megabytes=${2:-512}
 small=${3:-4000}

@@ -1,0 +1,76 @@
+#include "payload/copy_progress.h"
+
+#include <commctrl.h>
+
+#include "payload/format.h"
+#include "resources/copy_progress_ids.h"
+#include "support/msgbox.h"
+
+namespace {
+
+HWND g_window = nullptr;
+HWND g_animation = nullptr;
+uint32_t g_payloadTotal = 0;
+
+// The dialog's bars and animation need their window classes. The common
+// controls library registers them on request; doing it here, once, keeps the
+// window working whichever version of the library the system provides.
+void RegisterProgressClasses() {
+  static bool done = false;
+  if (done) return;
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
+  done = InitCommonControlsEx(&classes) != FALSE;
+}
+
+void SetBar(HWND dialog, int id, uint32_t upper) {
+  SendDlgItemMessageA(dialog, id, PBM_SETRANGE, 0, MAKELPARAM(0, upper & 0xFFFF));
+  SendDlgItemMessageA(dialog, id, PBM_SETPOS, 0, 0);
+}
+
+}  // namespace
+
+HWND OpenCopyProgress(uint32_t payloadLength) {
+  g_payloadTotal = payloadLength;
+  CloseCopyProgress();
+  RegisterProgressClasses();
+  HWND owner = MainWindow();
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongA(owner, GWL_HINSTANCE));
+  g_window = CreateDialogParamA(instance, "COPYINGDELUX", owner, CopyProgressProc, 0);
+  if (!g_window) return nullptr;
+  PumpMessages();
+  uint32_t chunks = g_payloadTotal / kPayloadChunkSize;
+  SetBar(g_window, IDC_COPY_TOTAL_BAR, chunks > 1 ? chunks : 1);
+  PumpMessages();
+  return g_window;
+}
+
+int CloseCopyProgress() {
+  if (!g_window) return 1;
+  DestroyWindow(g_window);
+  g_window = nullptr;
+  g_animation = nullptr;
+  PumpMessages();
+  return 0;
+}
+
+INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CenterWindow(dialog);
+      SetDlgItemTextA(dialog, IDC_COPY_FILE_NAME, "");
+      SetBar(dialog, IDC_COPY_FILE_BAR, 1);
+      SetBar(dialog, IDC_COPY_TOTAL_BAR, 1);
+      g_animation = GetDlgItem(dialog, IDC_COPY_ANIMATION);
+      // Instance 0: the control loads the clip from the module that made it.
+      SendMessageA(g_animation, ACM_OPENA, 0, reinterpret_cast<LPARAM>("AVI_FILECOPY"));
+      SendMessageA(g_animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 0xFFFF));
+      ShowWindow(g_animation, SW_SHOW);
+      return TRUE;
+    case WM_COMMAND:
+      // Cancel stops the animation and nothing else: the copy runs on.
+      if (wParam == IDCANCEL) SendMessageA(g_animation, ACM_STOP, 0, 0);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}

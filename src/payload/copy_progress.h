@@ -1,0 +1,18 @@
+// The copy progress window: a modeless dialog owned by the main window with
+// an animation, the current file's path, a bar for the file and one for the
+// whole payload. Its Cancel button only stops the animation.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Opens the window (closing one that is still open) and sets the overall
+// bar's range from the payload length. Null when the dialog cannot be made;
+// the copy then runs without a window.
+HWND OpenCopyProgress(uint32_t payloadLength);
+
+// Destroys the window: 0, or 1 when none was open.
+int CloseCopyProgress();
+
+INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
