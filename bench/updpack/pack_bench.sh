@@ -32,6 +32,8 @@ echo "generating: one file of $megabytes MiB, $small small files"
 mkdir -p "$work/large"
 "$gen" large "$work/large/data.arc" "$megabytes"
 "$gen" small "$work/small" "$small"
+# An update always carries its environment file.
+for set in large small; do printf 'TITLE=bench\r\n' >"$work/$set/install.env"; done
 
 # Best wall and processor times of a command over the rounds (seconds).
 declare -A best_wall best_cpu
