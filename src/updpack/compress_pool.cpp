@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
