@@ -14,10 +14,15 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "updpack " UPDPACK_VERSION);
   UpdpackContext context;
   app.add_flag("-q,--quiet", context.quiet, "Print nothing but errors");
+  app.fallthrough();  // --quiet also after the subcommand's name
   app.require_subcommand(1);
   app.parse_complete_callback([&] { SetQuiet(context.quiet); });
 
   // Subcommands register themselves here.
+  RegisterBuildCommand(app, context);
+  RegisterListCommand(app, context);
+  RegisterVerifyCommand(app, context);
+  RegisterExtractCommand(app, context);
   RegisterCheckCommand(app, context);
   RegisterImageCommand(app, context);
 

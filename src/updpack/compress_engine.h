@@ -1,0 +1,47 @@
+// The deflate engines behind the parallel packer. A file's zlib stream is made
+// of pieces compressed independently (on different threads) and joined at
+// byte boundaries; every engine makes pieces that can be joined that way.
+// libdeflate is the fast one; zlib is there on every platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+enum class CompressEngineKind { kLibdeflate, kZlib };
+
+// The best engine of this build.
+CompressEngineKind CompressDefaultEngine();
+bool CompressEngineAvailable(CompressEngineKind kind);
+const char* CompressEngineName(CompressEngineKind kind);
+// Parses "libdeflate" or "zlib"; returns false for anything else.
+bool CompressEngineByName(const char* name, CompressEngineKind* kind);
+
+// Per-thread compressor state of one engine.
+struct CompressEngine;
+CompressEngine* CompressEngineCreate(CompressEngineKind kind);
+void CompressEngineFree(CompressEngine* engine);
+
+// The data just before a piece that an engine may use as preset dictionary.
+constexpr size_t kCompressHistoryMax = 32768;
+bool CompressEngineUsesHistory(CompressEngineKind kind);
+
+// Compresses one piece of a file as raw deflate at level 6 into *out
+// (replacing its contents). history/historySize: the data just before the
+// piece (up to kCompressHistoryMax bytes), which back-references may reach.
+// With last, the output ends with the final block; without, every block is
+// non-final and the output ends with an empty stored block, byte-aligned, so
+// that the next piece can follow it directly. Returns 0, or -1 when the
+// library fails.
+int CompressPiece(CompressEngine* engine, const uint8_t* history, size_t historySize,
+                  const uint8_t* data, size_t size, bool last, std::vector<uint8_t>* out);
+
+// Adler-32 of data continuing from adler (1 to start), with the engine's
+// fastest routine.
+uint32_t CompressAdler32(CompressEngineKind kind, uint32_t adler, const uint8_t* data,
+                         size_t size);
+
+// Turns a raw deflate stream that ends with its final block into one whose
+// blocks are all non-final, ending with an empty stored block. Returns 0, or
+// -1 when the data is not a complete deflate stream.
+int CompressMakeNonFinal(std::vector<uint8_t>* piece);
