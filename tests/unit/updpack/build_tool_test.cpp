@@ -321,3 +321,45 @@ TEST(BuildTool, GeneratedFilesAndContentChecksJoinTheBuild) {
 }
 
 }  // namespace
+
+namespace {
+
+// The examples' picture and environment file, as a game maker passes them.
+const std::string kExamples = UPD_SOURCE_DIR "/examples";
+
+TEST(BuildTool, TitlePictureAndEnvironmentFileJoinFromTheCommandLine) {
+  Sample s;
+  WriteBytes(s.src + "/install.env", ReadBytes(kExamples + "/update/install.env"));
+  std::string out = s.dir / "update.exe";
+  testupd::RunResult r = s.Build(out, {"--title", kExamples + "/title.png"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;  // the example is clean
+  ParsedUpdate u = ParseUpdate(ReadBytes(out));
+  ASSERT_TRUE(u.ok);
+  const testupd::ParsedEntry* title = Find(u, "insttscr.rct");
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->data.compare(0, 8, "\x98\x5a\x92\x9a" "TC00"), 0);
+
+  // A UTF-8 environment file is refused, and packed converted when asked.
+  WriteBytes(s.src + "/install.env", "// \xe8\xa8\xad\xe5\xae\x9a\nTITLEBAR \xe5\xa4\x8f\n");
+  r = s.Build(out, {"--force"});
+  EXPECT_EQ(r.code, 0) << r.err;  // --force builds despite the error...
+  EXPECT_NE(r.err.find("UTF-8"), std::string::npos) << r.err;  // ...after reporting it
+  r = s.Build(out, {"--force", "--from-utf8"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  u = ParseUpdate(ReadBytes(out));
+  ASSERT_TRUE(u.ok);
+  const testupd::ParsedEntry* env = Find(u, "install.env");
+  ASSERT_NE(env, nullptr);
+  EXPECT_EQ(env->data, "// \x90\xdd\x92\xe8\nTITLEBAR \x89\xc4\n");
+
+  // An unterminated section stops the build.
+  WriteBytes(s.src + "/install.env", "[reg]\n\"a\"=\"b\"\n");
+  std::string refused = s.dir / "refused.exe";
+  r = s.Build(refused);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("install.env:1"), std::string::npos) << r.err;
+  EXPECT_FALSE(testupd::fs::exists(refused));
+}
+
+}  // namespace

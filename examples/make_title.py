@@ -3,7 +3,7 @@
 sky over layered mountains and a still lake. Uses only the standard library;
 the same picture comes out on every run.
 
-    python3 examples/update/make_title.py [OUT.png]
+    python3 examples/make_title.py [OUT.png]
 """
 import math
 import os
