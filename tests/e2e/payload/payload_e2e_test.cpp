@@ -50,10 +50,10 @@ class PayloadE2e : public ::testing::Test {
 
   // A copy of the demo with the payload appended.
   std::string MakeUpdate(const Writer& w) {
-    std::string image = ReadWholeFile(DrvProgramFolder() + "payload_demo.exe");
+    std::string image = ReadFileBytes(DrvProgramFolder() + "payload_demo.exe");
     EXPECT_FALSE(image.empty());
     std::string path = folder_ + "update" + std::to_string(++updates_) + ".exe";
-    WriteWholeFile(path, w.Finish(image));
+    WriteFileBytes(path, w.Finish(image));
     return path;
   }
 
@@ -185,9 +185,9 @@ TEST_F(PayloadE2e, SmallPayloadShowsEachPathWithItsBarsAndWritesEveryFile) {
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(IsWindow(dialog));
 
-  EXPECT_EQ(ReadWholeFile(paths[0]), "alpha");
-  EXPECT_EQ(ReadWholeFile(paths[1]), "read me first");
-  EXPECT_EQ(ReadWholeFile(paths[2]), "directx");
+  EXPECT_EQ(ReadFileBytes(paths[0]), "alpha");
+  EXPECT_EQ(ReadFileBytes(paths[1]), "read me first");
+  EXPECT_EQ(ReadFileBytes(paths[2]), "directx");
   EXPECT_EQ(LastWriteTime(paths[0]), kStamp);
   EXPECT_EQ(LastWriteTime(paths[1]), kStamp + kSecond);
   EXPECT_EQ(LastWriteTime(paths[2]), kStamp + 2 * kSecond);
@@ -239,9 +239,9 @@ TEST_F(PayloadE2e, CancelStopsOnlyTheAnimation) {
   int code = 1;
   ASSERT_TRUE(DrvWaitExit(&p_, &code, kWaitMs));
   EXPECT_EQ(code, 0);
-  EXPECT_TRUE(ReadWholeFile(dest_ + "\\first.bin") == first);
-  EXPECT_TRUE(ReadWholeFile(dest_ + "\\second.bin") == second);
-  EXPECT_EQ(ReadWholeFile(dest_ + "\\last.txt"), "the end");
+  EXPECT_TRUE(ReadFileBytes(dest_ + "\\first.bin") == first);
+  EXPECT_TRUE(ReadFileBytes(dest_ + "\\second.bin") == second);
+  EXPECT_EQ(ReadFileBytes(dest_ + "\\last.txt"), "the end");
 }
 
 TEST_F(PayloadE2e, SecondOpenDestroysTheFirstWindow) {
@@ -277,9 +277,9 @@ TEST_F(PayloadE2e, WrongAdlerShowsTheMessageAndExitsWithMinusOne) {
   int before = WorkFolderCount();
   Start(MakeUpdate(w), "full \"" + dest_ + "\"");
   ExpectFailureBox(before);
-  EXPECT_EQ(ReadWholeFile(dest_ + "\\good.txt"), "good");
+  EXPECT_EQ(ReadFileBytes(dest_ + "\\good.txt"), "good");
   // The bad file stays, with what was written before the check failed.
-  EXPECT_TRUE(ReadWholeFile(dest_ + "\\bad.bin") == data.substr(0, kPayloadChunkSize));
+  EXPECT_TRUE(ReadFileBytes(dest_ + "\\bad.bin") == data.substr(0, kPayloadChunkSize));
   EXPECT_EQ(GetFileAttributesA((dest_ + "\\never.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -290,7 +290,7 @@ TEST_F(PayloadE2e, UnsafeNameIsACorruptArchive) {
   int before = WorkFolderCount();
   Start(MakeUpdate(w), "full \"" + dest_ + "\"");
   ExpectFailureBox(before);
-  EXPECT_EQ(ReadWholeFile(dest_ + "\\ok.txt"), "ok");
+  EXPECT_EQ(ReadFileBytes(dest_ + "\\ok.txt"), "ok");
   EXPECT_EQ(GetFileAttributesA((folder_ + "escaped.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -314,9 +314,9 @@ TEST_F(PayloadE2e, StartupModeWritesOnlyTheStartupFiles) {
   int code = 1;
   ASSERT_TRUE(DrvWaitExit(&p_, &code, kWaitMs));
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(ReadWholeFile(dest_ + "\\readme.TXT"), "readme");
-  EXPECT_EQ(ReadWholeFile(dest_ + "\\Install.Env"), "env");
-  EXPECT_EQ(ReadWholeFile(dest_ + "\\notes.txt.bak"), "notes");
+  EXPECT_EQ(ReadFileBytes(dest_ + "\\readme.TXT"), "readme");
+  EXPECT_EQ(ReadFileBytes(dest_ + "\\Install.Env"), "env");
+  EXPECT_EQ(ReadFileBytes(dest_ + "\\notes.txt.bak"), "notes");
   EXPECT_EQ(LastWriteTime(dest_ + "\\Install.Env"), kStamp);
   EXPECT_EQ(GetFileAttributesA((dest_ + "\\update.arc").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesA((dest_ + "\\DirectX").c_str()), INVALID_FILE_ATTRIBUTES);

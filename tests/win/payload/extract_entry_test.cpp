@@ -38,7 +38,7 @@ class ExtractEntryTest : public ::testing::Test {
     testpayload::Put64(&data, stamp);
     data += stream;
     std::string source = folder_ + "entry.bin";
-    WriteWholeFile(source, data);
+    WriteFileBytes(source, data);
     FILE* f = fopen(source.c_str(), "rb");
     if (!f) return -2;
     if (packed == UINT32_MAX) packed = static_cast<uint32_t>(stream.size());
@@ -56,16 +56,16 @@ class ExtractEntryTest : public ::testing::Test {
 
 TEST_F(ExtractEntryTest, OverwritesAnExistingFileAndItsTime) {
   std::string out = folder_ + "readme.txt";
-  WriteWholeFile(out, std::string(5000, 'o'));
+  WriteFileBytes(out, std::string(5000, 'o'));
   ASSERT_EQ(Extract(Deflate("new"), 3, out, nullptr, kStamp + 10000000), 0);
-  EXPECT_EQ(ReadWholeFile(out), "new");
+  EXPECT_EQ(ReadFileBytes(out), "new");
   EXPECT_EQ(LastWriteTime(out), kStamp + 10000000);
 }
 
 TEST_F(ExtractEntryTest, EmptyFileIsCreatedAndZeroPackedSizeFails) {
   std::string out = folder_ + "empty.dat";
   ASSERT_EQ(Extract(Deflate(""), 0, out, nullptr), 0);
-  EXPECT_EQ(ReadWholeFile(out), "");
+  EXPECT_EQ(ReadFileBytes(out), "");
   EXPECT_EQ(LastWriteTime(out), kStamp);
   EXPECT_EQ(Extract("", 0, folder_ + "zero.dat", nullptr), 1);
 }
@@ -77,7 +77,7 @@ TEST_F(ExtractEntryTest, FailuresLeaveThePartialFileWithoutItsTime) {
   stream[stream.size() - 1] ^= 0x55;
   std::string out = folder_ + "bad.bin";
   EXPECT_EQ(Extract(stream, static_cast<uint32_t>(data.size()), out, nullptr), 1);
-  EXPECT_EQ(ReadWholeFile(out), data.substr(0, kPayloadChunkSize));
+  EXPECT_EQ(ReadFileBytes(out), data.substr(0, kPayloadChunkSize));
   EXPECT_NE(LastWriteTime(out), kStamp);
 
   // A name taken by a folder cannot be opened for writing. (A read-only
@@ -94,7 +94,7 @@ TEST_F(ExtractEntryTest, FailuresLeaveThePartialFileWithoutItsTime) {
 
 TEST_F(ExtractEntryTest, CutTimeStampFailsBeforeAnythingIsCreated) {
   std::string source = folder_ + "cut.bin";
-  WriteWholeFile(source, "1234");
+  WriteFileBytes(source, "1234");
   FILE* f = fopen(source.c_str(), "rb");
   ASSERT_NE(f, nullptr);
   std::string out = folder_ + "never.txt";

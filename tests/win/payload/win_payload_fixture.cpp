@@ -21,24 +21,6 @@ std::string MakeTempFolder(const char* prefix) {
   return path;
 }
 
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return;
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::string out;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return out;
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-  fclose(f);
-  return out;
-}
-
 uint64_t LastWriteTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "win/common/temp_folder.h"
+
 // A hidden top-level window registered as the main window.
 HWND CreateTestMainWindow();
 
 // A fresh folder under the temp path, with a trailing backslash.
 std::string MakeTempFolder(const char* prefix);
 
-void WriteWholeFile(const std::string& path, const std::string& bytes);
-std::string ReadWholeFile(const std::string& path);
 uint64_t LastWriteTime(const std::string& path);
 
 // The animation control's current frame, painted into a memory bitmap
