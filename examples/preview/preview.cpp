@@ -53,7 +53,7 @@ HWND MakeWindow(HINSTANCE instance) {
   RECT rect = {0, 0, g_title ? g_title->width : 256, g_title ? g_title->height : 256};
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
   AdjustWindowRect(&rect, style, FALSE);
-  HWND window = CreateWindowA("UpdatePreview", EnvUpdaterTitle(), style, CW_USEDEFAULT, 0,
+  HWND window = CreateWindowA("UpdatePreview", EnvUpdaterTitle(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                               rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                               instance, nullptr);
   CenterWindow(window);
