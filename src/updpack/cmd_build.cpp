@@ -32,7 +32,9 @@ int CheckPackedEnv(const std::vector<uint8_t>& contents, const std::string& show
 }
 
 // --title: the picture becomes insttscr.rct, in place of any such file in DIR.
-int AddTitlePicture(const std::string& picture, BuildOptions* options) {
+// The picture reader opens the argument as given, like `updpack image` does.
+int AddTitlePicture(const std::string& argument, BuildOptions* options) {
+  std::string picture = FsArgPath(argument.c_str());
   FsItem item;
   std::string error;
   if (FsStat(picture, &item, &error) != 0) {
@@ -40,7 +42,7 @@ int AddTitlePicture(const std::string& picture, BuildOptions* options) {
     return kExitBadInput;
   }
   std::vector<unsigned char> rct;
-  if (ConvertPictureToRct(picture.c_str(), nullptr, &rct) != 0) return kExitBadInput;
+  if (ConvertPictureToRct(argument.c_str(), nullptr, &rct) != 0) return kExitBadInput;
   options->generated.push_back({"insttscr.rct", {rct.begin(), rct.end()}, item.fileTime,
                                 FsShown(picture)});
   return kExitOk;
@@ -53,7 +55,7 @@ int ConvertEnvFromUtf8(const std::string& folder, BuildOptions* options) {
   FsItem item;
   std::string error;
   std::string bytes;
-  if (FsStat(path, &item, &error) != 0 || !ReadWholeFile(path.c_str(), &bytes)) return kExitOk;
+  if (FsStat(path, &item, &error) != 0 || !FsReadAll(path, &bytes)) return kExitOk;
   EnvCheckResult result;
   CheckEnvText(bytes, true, &result);
   if (!result.utf8) return kExitOk;
@@ -76,7 +78,7 @@ int Run(const BuildArgs& args, BuildOptions* options) {
     ReportError(nullptr, "--engine: %s is not built in", args.engine.c_str());
     return kExitBadUsage;
   }
-  if (!args.title.empty() && AddTitlePicture(FsArgPath(args.title.c_str()), options) != 0) {
+  if (!args.title.empty() && AddTitlePicture(args.title, options) != 0) {
     return kExitBadInput;
   }
   if (args.fromUtf8 && ConvertEnvFromUtf8(options->folder, options) != 0) return kExitBadInput;

@@ -27,6 +27,8 @@ int FsStat(const std::string& path, FsItem* item, std::string* error);
 bool FsExists(const std::string& path);
 
 FILE* FsOpen(const std::string& path, const char* mode);
+// Reads a whole file into *bytes; false when it cannot be read.
+bool FsReadAll(const std::string& path, std::string* bytes);
 int FsSeek(FILE* f, uint64_t offset);
 // Creates a new file that did not exist (for the temporary output), writable.
 FILE* FsCreateNew(const std::string& path);

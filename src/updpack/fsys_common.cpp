@@ -29,3 +29,15 @@ int FsMakeFolders(const std::string& path) {
   if (FsMakeFolders(parent) != 0) return -1;
   return FsMakeFolder(path);
 }
+
+bool FsReadAll(const std::string& path, std::string* bytes) {
+  FILE* f = FsOpen(path, "rb");
+  if (!f) return false;
+  bytes->clear();
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
+  bool ok = !ferror(f);
+  fclose(f);
+  return ok;
+}
