@@ -9,6 +9,7 @@
 #include "support/sjis.h"
 #include "updpack/check_codepage.h"
 #include "updpack/check_internal.h"
+#include "updpack/check_transfer.h"
 #include "updpack/report.h"
 
 namespace {
@@ -109,6 +110,7 @@ void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* resul
   std::vector<bool> sectionPiece;
   TraceSections(result, &sectionPiece);
   TraceKeyLines(result, sectionPiece);
+  TraceTransfer(result);
 }
 
 void PrintEnvFindings(const char* path, const EnvCheckResult& result, bool quiet) {

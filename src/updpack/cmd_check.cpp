@@ -13,6 +13,7 @@
 #include "updpack/check_codepage.h"
 #include "updpack/check_env.h"
 #include "updpack/check_keys.h"
+#include "updpack/check_transfer.h"
 #include "updpack/commands.h"
 #include "updpack/report.h"
 
@@ -149,6 +150,7 @@ int RunCheck(const std::string& path, bool fromUtf8, const std::string& output) 
     PrintSummary(path.c_str(), result);
     PrintSettings(result);
     PrintSections(result);
+    PrintTransfer(result);
   }
   PrintEnvFindings(path.c_str(), result, IsQuiet());
   if (fromUtf8 && !result.utf8) ReportInfo("%s is not UTF-8: nothing to convert\n", path.c_str());
