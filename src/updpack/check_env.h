@@ -46,6 +46,8 @@ enum class CheckCode {
   kTransferTooLong,
   kIniFileInWindows,
   kDeletesOwnFile,
+  kVersionWindowEmpty,
+  kSuggestionTooLong,
 };
 
 struct CheckFinding {
