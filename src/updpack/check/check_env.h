@@ -22,6 +22,9 @@ enum class CheckCode {
   kUnconvertible,
   kInvalidShiftJis,
   kUnterminatedSection,
+  kBomBeforeShiftJis,
+  kCrLineEnds,
+  kNulByte,
   // warnings
   kUnknownKey,
   kDuplicateKey,
