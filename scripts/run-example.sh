@@ -9,7 +9,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/install-deps.sh
-scripts/build.sh release win
+. scripts/wine-arch.sh
+upd_wine_select
+echo "Windows layer: $UPD_WINE_REASON"
+scripts/build.sh release wine
 
 out=build/example
 rm -rf "$out"
@@ -23,7 +26,7 @@ updpack=build/release/src/updpack/updpack
 echo "== updpack check"
 "$updpack" check "$out/input/install.env" | sed -n '1,12p'
 echo "== updpack build"
-"$updpack" build --stub build/win/bin/update-preview.exe --title examples/title.png \
+"$updpack" build --stub build/$UPD_WIN_BUILD/bin/update-preview.exe --title examples/title.png \
   -o "$out/update.exe" "$out/input"
 echo "== updpack list"
 "$updpack" list "$out/update.exe"

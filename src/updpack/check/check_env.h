@@ -44,6 +44,8 @@ enum class CheckCode {
   kRepeatedSection,
   kSectionsNeverRead,
   kSkippedIniLine,
+  kVersionWindowEmpty,
+  kSuggestionTooLong,
 };
 
 struct CheckFinding {
