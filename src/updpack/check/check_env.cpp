@@ -104,8 +104,8 @@ void CheckLineBytes(EnvCheckResult* r) {
   if (nul != std::string::npos) {
     int line = 1;
     for (size_t i = 0; i < nul; ++i) line += t[i] == '\n';
-    Error(r, CheckCode::kNulByte, line,
-          "a NUL byte (0x00): the updater stops reading the line there; is this a text file?");
+    Warn(r, CheckCode::kNulByte, line,
+         "a NUL byte (0x00), which the updater reads as a blank; is this a text file?");
   }
 }
 

@@ -24,8 +24,8 @@ enum class CheckCode {
   kUnterminatedSection,
   kBomBeforeShiftJis,
   kCrLineEnds,
-  kNulByte,
   // warnings
+  kNulByte,
   kUnknownKey,
   kDuplicateKey,
   kValueCut,
