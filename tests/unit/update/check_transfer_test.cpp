@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "updpack/check_env.h"
+#include "updpack/check/check_env.h"
 
 namespace {
 
