@@ -11,6 +11,7 @@ PACKAGES=(
   zlib1g-dev libstb-dev libcli11-dev libdeflate-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb locales
+  fonts-ipafont-gothic fonts-wine x11-apps netpbm
   pigz python3
 )
 
