@@ -1,7 +1,8 @@
 // The example's game: a stand-in for the program that the update's EXENAME
 // names. When started it records where it was started and what its INI file
 // says into "started.txt" in its current folder, so the main job can show
-// that the updater started it in the game folder after the update.
+// that the updater started it in the game folder after the update. The INI
+// file has a bare name, so it lives in the Windows folder.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,10 +12,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GetCurrentDirectoryA(sizeof folder, folder);
   char self[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, self, sizeof self);
-  char ini[MAX_PATH + 32];
-  snprintf(ini, sizeof ini, "%s\\KazamiNatsu.ini", folder);
   char version[64] = "";
-  GetPrivateProfileStringA("System", "Version", "(none)", version, sizeof version, ini);
+  GetPrivateProfileStringA("System", "Version", "(none)", version, sizeof version, "KazamiNatsu.ini");
   FILE* out = fopen("started.txt", "w");
   if (!out) return 1;
   fprintf(out, "current folder: %s\nprogram: %s\nINI Version: %s\n", folder, self, version);
