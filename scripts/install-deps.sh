@@ -10,6 +10,7 @@ PACKAGES=(
   cmake ninja-build g++ clang pkg-config
   zlib1g-dev libstb-dev libcli11-dev libdeflate-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb locales
   fonts-ipafont-gothic fonts-wine x11-apps netpbm
   pigz python3

@@ -36,19 +36,19 @@ fi
 scripts/install-deps.sh
 
 # The Windows build that runs here, and the Wine that runs it.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  flavour=win
+. scripts/wine-arch.sh
+upd_wine_select
+echo "Windows layer: $UPD_WINE_REASON"
+flavour=$UPD_WIN_BUILD
+if [ "$UPD_WINE_ARCH" = i686 ]; then
   export WINEARCH=win32
-  wine_cmd=(wine)
+  wine_cmd=(/usr/lib/wine/wine)
 else
-  flavour=win64
   export WINEARCH=win64
   export WINELOADER=/usr/lib/wine/wine64
   wine_cmd=(/usr/lib/wine/wine64)
 fi
-builds=(release win)
-[ $flavour = win ] || builds+=("$flavour")
-scripts/build.sh "${builds[@]}"
+scripts/build.sh release wine
 bin=build/$flavour/bin
 
 out=build/example

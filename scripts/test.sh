@@ -7,7 +7,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" host win fuzz
+# shellcheck source=wine-arch.sh
+. "$root/scripts/wine-arch.sh"
+upd_wine_select
+echo "Windows layer: $UPD_WINE_REASON"
+"$root/scripts/build.sh" host wine fuzz
 
 jobs=${UPD_JOBS:-$(nproc)}
 status=0
@@ -36,10 +40,21 @@ run_ctest() {
 }
 
 run_ctest "native unit tests (ASan, UBSan)" "$root/build/host"
-run_ctest "Windows and end-to-end tests under Wine" "$root/build/win"
+run_ctest "Windows and end-to-end tests under Wine ($UPD_WINE_ARCH)" "$root/build/$UPD_WIN_BUILD"
 run_ctest "fuzzers, short runs" "$root/build/fuzz"
 
+# What ran under Wine, and proof that the build that ships is 32-bit.
 echo
+echo "Programs run under Wine ($UPD_WINE_ARCH):"
+ctest --test-dir "$root/build/$UPD_WIN_BUILD" -N -V 2>/dev/null |
+  sed -n -E 's|.*Test command: .*wine-run.sh "?([^" ]+\.exe).*|  \1|p; s|.*Test command: [^ ]*bash "?[^ ]*/([^/ "]+\.sh)"? "?([^" ]+\.exe).*|  \2 (by \1)|p' || true
+for exe in "$root"/build/win/bin/*.exe; do
+  [ -e "$exe" ] || continue
+  echo "shipping build: ${exe#"$root"/} is $(i686-w64-mingw32-objdump -f "$exe" | sed -n -E 's/.*file format (.*)/\1/p')"
+done
+
+echo
+echo "Windows layer: $UPD_WINE_REASON"
 printf '%s\n' "${summary[@]}"
 echo "$passed passed, $failed failed"
 exit $status

@@ -6,44 +6,93 @@
 #
 #   scripts/wine-run.sh PROGRAM.exe [ARGS...]
 #
+# A 32-bit program runs under wine in a 32-bit prefix, a 64-bit one under
+# wine64 in a 64-bit prefix (each with its own template); which one is read
+# from the program's header. A name without a file (a program of the prefix,
+# such as reg) runs under the loader that scripts/wine-arch.sh selects.
+#
 # UPD_WINE_TIMEOUT  seconds before the program is killed (default 300)
-# UPD_WINE_CACHE    where the template prefix is kept
+# UPD_WINE_CACHE    where the template prefixes are kept
 # UPD_WINE_KEEP     set to keep the prefix for a look afterwards
+# UPD_WINE_DISPLAY  set to keep DISPLAY and use the x11 driver (screenshots)
 set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=wine-arch.sh
+. "$here/wine-arch.sh"
 
 if [ $# -lt 1 ]; then
   echo "usage: $0 PROGRAM.exe [ARGS...]" >&2
   exit 2
 fi
 
+# The machine field of a PE image: 0x014c i386, 0x8664 x86-64.
+pe_arch() {
+  local pe machine
+  pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [ -n "$pe" ] || return 1
+  machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  case $machine in
+    014c) echo i686 ;;
+    8664) echo x86_64 ;;
+    *) return 1 ;;
+  esac
+}
+
+if [ -f "$1" ] && arch=$(pe_arch "$1"); then
+  :
+else
+  upd_wine_select || exit 2
+  arch=$UPD_WINE_ARCH
+fi
+
+if [ "$arch" = i686 ]; then
+  loader=/usr/lib/wine/wine
+  export WINEARCH=win32
+  if ! upd_wine_can_run_32; then
+    echo "wine-run: $1 is a 32-bit program and this kernel cannot run 32-bit programs;" \
+      "run the x86_64 build (build/win64) instead" >&2
+    exit 126
+  fi
+else
+  loader=/usr/lib/wine/wine64
+  export WINEARCH=win64
+  export WINELOADER=$loader
+fi
+
 export WINEDEBUG=-all
 export LC_ALL=ja_JP.UTF-8
-export WINEARCH=win32
 # No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
+[ -n "${UPD_WINE_DISPLAY:-}" ] || unset DISPLAY
 
 cache=${UPD_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/updater-wine}
-template="$cache/template-$(wine --version | tr -c 'A-Za-z0-9.\n' '_')"
+template="$cache/template-$arch-$($loader --version | tr -c 'A-Za-z0-9.\n' '_')"
 mkdir -p "$cache"
 
 (
   flock 9
   if [ ! -f "$template/.ready" ]; then
     rm -rf "$template"
-    WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
-    WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+    WINEPREFIX="$template" "$loader" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$template" "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
       >/dev/null 2>&1
     WINEPREFIX="$template" wineserver -w
+    if [ ! -f "$template/system.reg" ]; then
+      echo "wine-run: could not make the $arch Wine prefix in $template" >&2
+      exit 1
+    fi
     touch "$template/.ready"
   fi
-) 9>"$cache/.lock"
+) 9>"$cache/.lock-$arch" || exit 1
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/upd-wine.XXXXXX")
 cp -a "$template/." "$prefix/"
 export WINEPREFIX="$prefix"
+if [ -n "${UPD_WINE_DISPLAY:-}" ]; then
+  "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
+fi
 
-timeout --kill-after=10 "${UPD_WINE_TIMEOUT:-300}" wine "$@"
+timeout --kill-after=10 "${UPD_WINE_TIMEOUT:-300}" "$loader" "$@"
 rc=$?
 if [ $rc = 124 ] || [ $rc = 137 ]; then
   echo "wine-run: $1 did not end within ${UPD_WINE_TIMEOUT:-300} s" >&2

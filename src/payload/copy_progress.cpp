@@ -34,7 +34,7 @@ HWND OpenCopyProgress(uint32_t payloadLength) {
   CloseCopyProgress();
   RegisterProgressClasses();
   HWND owner = MainWindow();
-  HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongA(owner, GWL_HINSTANCE));
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
   g_window = CreateDialogParamA(instance, "COPYINGDELUX", owner, CopyProgressProc, 0);
   if (!g_window) return nullptr;
   PumpMessages();

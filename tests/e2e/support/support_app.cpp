@@ -4,6 +4,7 @@
 // It ends with an exit code that tells the test how far it got.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -69,7 +70,7 @@ int Run(const std::string& scenario, HINSTANCE instance) {
     return 100 + PumpMessages();
   }
   if (scenario == "alloc") {
-    void* block = AllocOrExit(0x7FFFFFF0u);  // more than a 32-bit process can have
+    void* block = AllocOrExit(SIZE_MAX - 4096);  // more than any address space holds
     return block ? 8 : 9;
   }
   if (scenario == "center") {
