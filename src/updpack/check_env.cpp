@@ -8,7 +8,9 @@
 #include "env/env_table.h"
 #include "support/sjis.h"
 #include "updpack/check_codepage.h"
+#include "updpack/check_discovery.h"
 #include "updpack/check_internal.h"
+#include "updpack/check_transfer.h"
 #include "updpack/report.h"
 
 namespace {
@@ -109,6 +111,8 @@ void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* resul
   std::vector<bool> sectionPiece;
   TraceSections(result, &sectionPiece);
   TraceKeyLines(result, sectionPiece);
+  CheckDiscovery(result);
+  TraceTransfer(result);
 }
 
 void PrintEnvFindings(const char* path, const EnvCheckResult& result, bool quiet) {

@@ -41,6 +41,13 @@ enum class CheckCode {
   kRepeatedSection,
   kSectionsNeverRead,
   kSkippedIniLine,
+  kSkippedRegLine,
+  kPlaceholder,
+  kTransferTooLong,
+  kIniFileInWindows,
+  kDeletesOwnFile,
+  kVersionWindowEmpty,
+  kSuggestionTooLong,
 };
 
 struct CheckFinding {

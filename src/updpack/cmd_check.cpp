@@ -11,8 +11,10 @@
 #include "env/env_table.h"
 #include "env/sections.h"
 #include "updpack/check_codepage.h"
+#include "updpack/check_discovery.h"
 #include "updpack/check_env.h"
 #include "updpack/check_keys.h"
+#include "updpack/check_transfer.h"
 #include "updpack/commands.h"
 #include "updpack/report.h"
 
@@ -149,6 +151,8 @@ int RunCheck(const std::string& path, bool fromUtf8, const std::string& output) 
     PrintSummary(path.c_str(), result);
     PrintSettings(result);
     PrintSections(result);
+    PrintDiscovery();
+    PrintTransfer(result);
   }
   PrintEnvFindings(path.c_str(), result, IsQuiet());
   if (fromUtf8 && !result.utf8) ReportInfo("%s is not UTF-8: nothing to convert\n", path.c_str());

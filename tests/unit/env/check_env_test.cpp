@@ -50,11 +50,17 @@ const CheckFinding* FindingAt(const EnvCheckResult& result, CheckCode code, int 
   return nullptr;
 }
 
-TEST(CheckEnv, CleanFilesReportNothing) {
-  for (const std::string& path :
-       {DataFile("clean.env"), std::string(UPD_SOURCE_DIR) + "/examples/update/install.env"}) {
+TEST(CheckEnv, CleanFilesReportOnlyWhatTheUpdateWillNotWriteAsItSeems) {
+  // clean.env's [reg] holds a pasted key line, which is skipped; the
+  // example's INI file has no folder, so it lands in the Windows folder.
+  const std::pair<std::string, Found> files[] = {
+      {DataFile("clean.env"), Found{{C::kSkippedRegLine, 16}}},
+      {std::string(UPD_SOURCE_DIR) + "/examples/update/install.env",
+       Found{{C::kIniFileInWindows, 29}}},
+  };
+  for (const auto& [path, expected] : files) {
     EnvCheckResult result = CheckFile(path);
-    EXPECT_TRUE(result.findings.empty()) << path << ": " << result.findings[0].message;
+    EXPECT_EQ(Findings(result), expected) << path;
     EXPECT_EQ(result.errors, 0);
     EXPECT_FALSE(result.utf8);
   }
@@ -223,6 +229,19 @@ TEST(CheckCodepage, Utf8DetectionAndConversion) {
   EXPECT_EQ(problems[1].codePoint, 0x1F600u);
   EXPECT_EQ(problems[2].line, 3);
   EXPECT_EQ(problems[2].codePoint, 0u);  // not UTF-8 at all
+}
+
+TEST(CheckEnv, DiscoverySettingsThatRefuseEveryInstallation) {
+  std::string x127(127, 'x');
+  EnvCheckResult r = CheckBytes("CHKREG Version\nCHKREGVER 1000\nCHKREGVERHIGH 999\nINSTFOL " +
+                                x127 + "\nINSTTO " + x127 + "\n");
+  EXPECT_EQ(Findings(r), (Found{{C::kVersionWindowEmpty, 3}, {C::kSuggestionTooLong, 5}}));
+  // A window of one version and a suggestion of exactly 259 bytes are sound.
+  r = CheckBytes("CHKREG Version\nCHKREGVER 5\nCHKREGVERHIGH 5\nINSTFOL " + x127 +
+                 "\nINSTTO " + std::string(114, 'y') + "\n");
+  EXPECT_TRUE(r.findings.empty()) << r.findings[0].message;
+  r = CheckBytes("CHKREG Version\n");  // CHKREGVERHIGH absent
+  EXPECT_EQ(Findings(r), (Found{{C::kVersionWindowEmpty, 1}}));
 }
 
 }  // namespace
