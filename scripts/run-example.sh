@@ -72,7 +72,7 @@ export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
 wine() { "${wine_cmd[@]}" "$@"; }
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 cache=${UPD_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/updater-wine}
-template="$cache/example-$WINEARCH-$(wine --version | tr -c 'A-Za-z0-9.\n' '_')"
+template="$cache/example2-$WINEARCH-$(wine --version | tr -c 'A-Za-z0-9.\n' '_')"
 mkdir -p "$cache"
 (
   flock 9
@@ -92,6 +92,8 @@ open(sys.argv[1], "wb").write(("\r\n".join(lines) + "\r\n").encode("utf-16"))
 EOF
     WINEPREFIX="$template" wine wineboot -i >/dev/null 2>&1
     WINEPREFIX="$template" wine regedit /S "$(winpath "$cache/fonts.reg")" >/dev/null 2>&1
+    # The caption buttons' symbols.
+    cp /usr/share/wine/fonts/marlett.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
     WINEPREFIX="$template" wineserver -w
     touch "$template/.ready"
   fi
