@@ -142,11 +142,34 @@ class UpdaterE2e : public ::testing::Test {
     RegCloseKey(key);
   }
 
+  // A dialog of the process other than the menu that has that button.
+  static HWND WaitBoxOver(const DrvProcess& p, HWND menu, int button) {
+    HWND found = nullptr;
+    DrvWaitFor(
+        [&] {
+          for (HWND w : DrvTopWindows(p)) {
+            if (w != menu && DrvClassName(w) == "#32770" && GetDlgItem(w, button)) found = w;
+          }
+          return found != nullptr;
+        },
+        kWaitMs);
+    return found;
+  }
+
+  // Presses the button of the box over the menu; its message in *message.
+  static bool Answer(const DrvProcess& p, HWND menu, int button, std::string* message = nullptr) {
+    HWND box = WaitBoxOver(p, menu, button);
+    if (!box) return false;
+    if (message) *message = DrvBoxMessage(box);
+    return DrvClick(box, button) &&
+           DrvWaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kWaitMs);
+  }
+
   // Clicks "アップデート" and answers the confirmation with Yes.
   static void StartUpdate(const DrvProcess& p, HWND menu, int updateId) {
     ASSERT_TRUE(DrvClick(menu, updateId));
     std::string message;
-    ASSERT_TRUE(DrvAnswerBox(p, IDYES, nullptr, &message, kWaitMs));
+    ASSERT_TRUE(Answer(p, menu, IDYES, &message));
     EXPECT_NE(message.find("をアップデートします"), std::string::npos) << DrvUtf8(message);
   }
 
@@ -171,9 +194,12 @@ TEST_F(UpdaterE2e, ButtonsWithoutDirectXFolderAndKeysThatDoNothing) {
   HWND menu = WaitMenu(*p, "Plain");
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(Buttons(menu), (std::map<int, std::string>{{1000, "終了"}, {1001, "アップデート"}}));
-  // Enter and Escape arrive as commands 1 and 2, which no button carries.
-  DrvKey(menu, VK_RETURN);
+  // Escape, and Enter where no button has the focus, arrive as commands 2
+  // and 1, which no button carries. (A focused button takes Enter as a
+  // click, as in every dialog.)
   DrvKey(menu, VK_ESCAPE);
+  PostMessageA(menu, WM_COMMAND, IDOK, 0);
+  PostMessageA(menu, WM_COMMAND, IDCANCEL, 0);
   Sleep(1000);
   EXPECT_TRUE(IsWindowVisible(menu));
   EXPECT_EQ(DrvTopWindows(*p).size(), 1u) << "no box after Enter or Escape";
@@ -194,35 +220,21 @@ TEST_F(UpdaterE2e, ButtonsWithoutDirectXFolderAndKeysThatDoNothing) {
 }
 
 // Start-up makes no folders, so a DirectX folder is in the work folder only
-// when it was there before: every work folder the updater may choose in the
-// next seconds gets one before it runs.
+// when something else put it there: here the test, while the start-up is
+// still writing a large readme text into the new work folder.
 TEST_F(UpdaterE2e, ButtonsWithDirectXFolderAndACutReadmeCaption) {
   std::string longReadme(200, 'R');
-  std::string withDx = Pack({{"install.env", Env("Dx")}});
-  std::string withBoth = Pack({{"install.env", Env("DxReadme", "INSTREADME\t" + longReadme + "\r\n")}});
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
+  std::string slow(256u << 20, '\0');
+  std::string withDx = Pack({{"install.env", Env("Dx")}, {"big.txt", slow}});
+  std::string withBoth = Pack(
+      {{"install.env", Env("DxReadme", "INSTREADME\t" + longReadme + "\r\n")}, {"big.txt", slow}});
+  slow.clear();
 
   for (const std::string& exe : {withDx, withBoth}) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    std::string command = "\"" + exe + "\"";
-    ASSERT_TRUE(CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE,
-                               CREATE_SUSPENDED, nullptr, nullptr, &startup, &info));
-    processes_.emplace_back();
-    DrvProcess* p = &processes_.back();
-    p->process = info.hProcess;
-    p->pid = info.dwProcessId;
-    DWORD now = timeGetTime();
-    for (DWORD t = now; t < now + 4000; ++t) {
-      char name[64];
-      snprintf(name, sizeof name, "%sTempGPInstallFolder_%09d", temp, static_cast<int>(t));
-      CreateDirectoryA(name, nullptr);
-      CreateDirectoryA((std::string(name) + "\\DirectX").c_str(), nullptr);
-    }
-    ResumeThread(info.hThread);
-    CloseHandle(info.hThread);
+    DrvProcess* p = Start(exe);
+    std::vector<std::string> made;
+    ASSERT_TRUE(DrvWaitFor([&] { return !(made = NewFolders(before_)).empty(); }, kWaitMs));
+    ASSERT_TRUE(CreateDirectoryA((made[0] + "\\DirectX").c_str(), nullptr));
 
     bool both = exe == withBoth;
     HWND menu = WaitMenu(*p, both ? "DxReadme" : "Dx");
@@ -233,7 +245,9 @@ TEST_F(UpdaterE2e, ButtonsWithDirectXFolderAndACutReadmeCaption) {
     EXPECT_EQ(Buttons(menu), expected);
     ASSERT_TRUE(DrvClick(menu, 1000));
     EXPECT_EQ(Exit(p), 0);
-    for (const std::string& f : NewFolders(before_)) RemoveTree(f);
+    // The DirectX folder keeps the work folder; its files are gone.
+    EXPECT_FALSE(FileExists(made[0] + "\\big.txt"));
+    RemoveTree(made[0]);
   }
 }
 
@@ -272,17 +286,16 @@ TEST_F(UpdaterE2e, AbandonedUpdateKeepsTheMenuAndIgnoresItWhileBusy) {
   HWND menu = WaitMenu(*p, "Abandon");
   ASSERT_NE(menu, nullptr);
   ASSERT_TRUE(DrvClick(menu, 1001));  // nothing is installed under this title
-  HWND box = DrvWaitBox(*p, kWaitMs);
+  HWND box = WaitBoxOver(*p, menu, IDOK);
   ASSERT_NE(box, nullptr);
-  ASSERT_NE(box, menu);
   // While the update runs, "終了" and the close box are ignored.
   ASSERT_TRUE(DrvClick(menu, 1000));
   ASSERT_TRUE(DrvClose(menu));
   Sleep(1000);
-  ASSERT_TRUE(DrvClick(box, IDOK));
-  ASSERT_TRUE(DrvAnswerBox(*p, IDNO, nullptr, nullptr, kWaitMs));  // pick the folder by hand?
+  ASSERT_TRUE(Answer(*p, menu, IDOK));
+  ASSERT_TRUE(Answer(*p, menu, IDNO));  // pick the folder by hand?
   std::string message;
-  ASSERT_TRUE(DrvAnswerBox(*p, IDOK, nullptr, &message, kWaitMs));
+  ASSERT_TRUE(Answer(*p, menu, IDOK, &message));
   EXPECT_EQ(message, "アップデートを中止しました") << DrvUtf8(message);
   Sleep(500);
   EXPECT_TRUE(IsWindowVisible(menu)) << "the menu stays after an abandoned update";
@@ -366,7 +379,7 @@ TEST_F(UpdaterE2e, ExitsDuringTheUpdate) {
   ASSERT_NE(menu, nullptr);
   StartUpdate(*p, menu, 1001);
   std::string message;
-  ASSERT_TRUE(DrvAnswerBox(*p, IDOK, nullptr, &message, kWaitMs));
+  ASSERT_TRUE(Answer(*p, menu, IDOK, &message));
   EXPECT_EQ(message, kFailureText) << DrvUtf8(message);
   EXPECT_EQ(Exit(p), -1);
   EXPECT_TRUE(NewFolders(before_).empty());
