@@ -165,7 +165,7 @@ for f in $(cd "$out/input" && find . -type f | sort); do
 done
 check "install.env and insttscr.rct were deleted after the update" \
   test ! -e "$game_unix/install.env" -a ! -e "$game_unix/insttscr.rct"
-check 'old\*.dat were deleted' test -z "$(ls "$game_unix/old")"
+check 'old\*.dat were deleted' test -z "$(ls "$game_unix"/old/*.dat 2>/dev/null)"
 check "the older data/patch101.arc was left alone" test -e "$game_unix/data/patch101.arc"
 ini="$WINEPREFIX/drive_c/windows/KazamiNatsu.ini"
 echo "  INI file C:\\windows\\KazamiNatsu.ini:"
