@@ -4,7 +4,7 @@
 # its start-up to a visible menu with a payload of about 1 GB. Reports ratios
 # and the start-up time measured in this run (see updater_bench.cpp).
 #
-#   bench/updater/run_bench.sh [ROUNDS] [BIG_MEGABYTES]
+#   bench/updater/run_bench.sh [ROUNDS] [BIG_MEGABYTES] [SMALL_FILES]
 #
 # Needs the release build and the Windows build that runs here
 # (scripts/build.sh release wine).
@@ -15,6 +15,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 upd_wine_select
 rounds=${1:-3}
 big=${2:-1024}
+small=${3:-360}
 updpack=$root/build/release/src/updpack/updpack
 gen=$root/build/release/bench/updpack/gen_mixed
 win=$root/build/$UPD_WIN_BUILD
@@ -33,7 +34,7 @@ env_file() {
 mkdir -p "$work/update/data"
 env_file >"$work/update/install.env"
 "$gen" large "$work/update/data/patch.arc" 114 >/dev/null
-"$gen" small "$work/update/data/small" 360 >/dev/null
+[ "$small" = 0 ] || "$gen" small "$work/update/data/small" "$small" >/dev/null
 # The same start-up files before about 1 GB of data in a sub-folder.
 mkdir -p "$work/big/data"
 env_file >"$work/big/install.env"

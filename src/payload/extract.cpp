@@ -29,14 +29,15 @@ struct BarState {
   HWND window;
   DWORD lastTick;
   bool updated;  // lastTick is valid
+  uint32_t fileRange;
   uint32_t file;
   uint32_t total;
 };
-BarState g_bars = {nullptr, 0, false, 0, 0};
+BarState g_bars = {nullptr, 0, false, 1, 0, 0};
 
-// A new window's bars stand at 0.
+// A new window's bars stand at 0, the file bar's range 0 to 1.
 void FollowWindow(HWND window) {
-  if (g_bars.window != window) g_bars = BarState{window, 0, false, 0, 0};
+  if (g_bars.window != window) g_bars = BarState{window, 0, false, 1, 0, 0};
 }
 
 struct EntryOutput {
@@ -150,11 +151,18 @@ int ExtractEntry(FILE* stream, uint32_t size, uint32_t packedSize, const char* o
   if (output.file) {
     if (window) {
       SetDlgItemTextA(window, IDC_COPY_FILE_NAME, outputPath);
-      SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0,
-                          MAKELPARAM(0, (size / kPayloadChunkSize) & 0xFFFF));
-      SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
+      // The file bar starts over; a range or position it already has is not
+      // sent again (the small files of a payload mostly share 0 to 0).
       FollowWindow(window);
-      g_bars.file = 0;
+      uint32_t range = (size / kPayloadChunkSize) & 0xFFFF;
+      if (range != g_bars.fileRange) {
+        SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+        g_bars.fileRange = range;
+      }
+      if (g_bars.file != 0) {
+        SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
+        g_bars.file = 0;
+      }
     }
     PayloadSink sink{&output, WriteChunk, ShowChunkProgress};
     uint32_t written = 0;
