@@ -50,11 +50,10 @@ const CheckFinding* FindingAt(const EnvCheckResult& result, CheckCode code, int 
   return nullptr;
 }
 
-TEST(CheckEnv, CleanFilesReportOnlyWhatTheUpdateWillNotWriteAsItSeems) {
-  // clean.env's [reg] holds a pasted key line, which is skipped; the
-  // example's INI file has no folder, so it lands in the Windows folder.
+TEST(CheckEnv, CleanFilesReportNothingButTheExamplesIniFolder) {
+  // The example's INI file has no folder, so it lands in the Windows folder.
   const std::pair<std::string, Found> files[] = {
-      {DataFile("clean.env"), Found{{C::kSkippedRegLine, 16}}},
+      {DataFile("clean.env"), Found{}},
       {std::string(UPD_SOURCE_DIR) + "/examples/update/install.env",
        Found{{C::kIniFileInWindows, 29}}},
   };
