@@ -8,45 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+
+#include "win/common/reg_tool.h"
 
 namespace {
-
-// Runs reg.exe with the arguments; its exit code, and its output in *output.
-int RunReg(const std::string& args, std::string* output = nullptr) {
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -100;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  PROCESS_INFORMATION info = {};
-  std::string command = "reg.exe " + args;
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &startup, &info);
-  CloseHandle(writeEnd);
-  std::string text;
-  char buffer[4096];
-  DWORD n = 0;
-  while (started && ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) {
-    text.append(buffer, n);
-  }
-  CloseHandle(readEnd);
-  if (!started) return -101;
-  WaitForSingleObject(info.hProcess, 30000);
-  DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hProcess);
-  CloseHandle(info.hThread);
-  if (output) *output = text;
-  return static_cast<int>(code);
-}
 
 void Add(const std::string& key, const std::string& name, const char* type,
          const std::string& data) {
@@ -58,13 +23,8 @@ void Add(const std::string& key, const std::string& name, const char* type,
 
 // The data of a REG_SZ value as reg query shows it; empty when absent.
 std::string Query(const std::string& key, const std::string& name) {
-  std::string out;
-  if (RunReg("query \"HKCU\\" + key + "\" /v " + name, &out) != 0) return std::string();
-  size_t at = out.find("REG_SZ");
-  if (at == std::string::npos) return std::string();
-  at = out.find_first_not_of(' ', at + 6);
-  size_t end = out.find_first_of("\r\n", at);
-  return at == std::string::npos ? std::string() : out.substr(at, end - at);
+  std::string data;
+  return RegQueryText(key, name, &data) ? data : std::string();
 }
 
 TEST(Registry, ReadsWhatRegAddStored) {
