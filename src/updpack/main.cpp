@@ -2,7 +2,7 @@
 // of files, and lists, verifies and extracts such updates.
 #include <CLI/CLI.hpp>
 
-#include "updpack/commands.h"
+#include "updpack/cmd/commands.h"
 #include "updpack/report.h"
 
 #ifndef UPDPACK_VERSION

@@ -8,7 +8,7 @@
 #include "env/env_pieces.h"
 #include "env/env_table.h"
 #include "env/sections.h"
-#include "updpack/check_env.h"
+#include "updpack/check/check_env.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EnvTextInput input;

@@ -1,6 +1,6 @@
 // updpack check: every mistake in the sample files is found on its line, and
 // nothing is reported on a clean file.
-#include "updpack/check_env.h"
+#include "updpack/check/check_env.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "env/env_keys.h"
 #include "env/sections.h"
-#include "updpack/check_codepage.h"
+#include "updpack/check/check_codepage.h"
 
 #ifndef UPD_SOURCE_DIR
 #error "UPD_SOURCE_DIR must name the source tree"

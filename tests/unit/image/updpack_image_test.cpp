@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "unit/image/test_pictures.h"
-#include "updpack/commands.h"
-#include "updpack/image_picture.h"
+#include "updpack/cmd/commands.h"
+#include "updpack/image/image_picture.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "support/text.h"
-#include "updpack/build_names.h"
-#include "updpack/build_order.h"
-#include "updpack/pack_order.h"
+#include "updpack/build/build_names.h"
+#include "updpack/build/build_order.h"
+#include "updpack/archive/pack_order.h"
 
 namespace {
 

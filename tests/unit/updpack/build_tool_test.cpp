@@ -8,7 +8,7 @@
 #include "payload/filetime.h"
 #include "unit/payload/payload_fixture.h"
 #include "unit/updpack/updpack_test_util.h"
-#include "updpack/build_run.h"
+#include "updpack/build/build_run.h"
 
 namespace {
 

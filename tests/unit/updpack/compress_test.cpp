@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "unit/updpack/updpack_test_util.h"
-#include "updpack/compress_engine.h"
-#include "updpack/compress_pool.h"
+#include "updpack/compress/compress_engine.h"
+#include "updpack/compress/compress_pool.h"
 
 namespace {
 

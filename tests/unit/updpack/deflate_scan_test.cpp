@@ -1,4 +1,4 @@
-#include "updpack/deflate_scan.h"
+#include "updpack/compress/deflate_scan.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "unit/updpack/updpack_test_util.h"
-#include "updpack/compress_engine.h"
+#include "updpack/compress/compress_engine.h"
 
 namespace {
 

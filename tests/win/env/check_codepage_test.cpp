@@ -1,6 +1,6 @@
 // updpack check on Windows: the Win32 code page functions give the same
 // answers as the native iconv table on the sample files.
-#include "updpack/check_codepage.h"
+#include "updpack/check/check_codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "env/env_keys.h"
-#include "updpack/check_env.h"
+#include "updpack/check/check_env.h"
 
 namespace {
 

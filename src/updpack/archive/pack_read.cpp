@@ -1,0 +1,100 @@
+#include "updpack/archive/pack_read.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "support/sjis.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/report.h"
+
+int PackOpen(const std::string& path, PackReader* reader) {
+  reader->shown = FsShown(path);
+  reader->f = FsOpen(path, "rb");
+  if (!reader->f) {
+    ReportError(FsShown(path).c_str(), "cannot open: %s", strerror(errno));
+    return -1;
+  }
+  if (PayloadLocate(reader->f, &reader->location) != 0) {
+    ReportError(FsShown(path).c_str(), "no payload: the trailer does not point into the file");
+    PackClose(reader);
+    return -1;
+  }
+  return 0;
+}
+
+void PackClose(PackReader* reader) {
+  if (reader->f) fclose(reader->f);
+  reader->f = nullptr;
+}
+
+int PackNextEntry(PackReader* reader, PayloadEntry* entry, const std::string& previous) {
+  const char* reason = "corrupt";
+  *entry = PayloadEntry();
+  long before = ftell(reader->f);
+  int rc = PayloadReadEntry(reader->f, reader->location.length - reader->position, entry,
+                            IsLeadByte, &reason);
+  if (rc == kPayloadCorrupt) {
+    std::string where = previous.empty() ? "the first entry"
+                                         : "the entry after \"" + FsDisplayName(previous) + "\"";
+    // Once the whole name has been read, it names the entry best.
+    long read = ftell(reader->f) - before;
+    if (entry->nameLength > 0 && read >= static_cast<long>(2 + entry->nameLength))
+      where = "entry \"" + FsDisplayName(entry->name) + "\"";
+    ReportError(reader->shown.c_str(), "%s (payload offset %u): %s", where.c_str(),
+                reader->position, reason);
+    return rc;
+  }
+  if (rc == kPayloadEntryRead) {
+    reader->position += PayloadHeaderBytes(*entry);
+    reader->index++;
+  }
+  return rc;
+}
+
+int PackSkipData(PackReader* reader, const PayloadEntry& entry) {
+  uint32_t skip = PayloadDataBytes(entry);
+  if (skip && fseek(reader->f, static_cast<long>(skip), SEEK_CUR) != 0) {
+    ReportError(reader->shown.c_str(), "cannot read: %s", strerror(errno));
+    return -1;
+  }
+  reader->position += skip;
+  return 0;
+}
+
+bool PackHasPayload(FILE* f) {
+  PayloadLocation location;
+  if (PayloadLocate(f, &location) != 0) return false;
+  uint32_t position = 0;
+  for (;;) {
+    PayloadEntry entry;
+    int rc = PayloadReadEntry(f, location.length - position, &entry, IsLeadByte);
+    if (rc == kPayloadEndReached) return true;
+    if (rc != kPayloadEntryRead) return false;
+    uint32_t data = PayloadDataBytes(entry);
+    if (data && fseek(f, static_cast<long>(data), SEEK_CUR) != 0) return false;
+    position += PayloadHeaderBytes(entry) + data;
+  }
+}
+
+std::string PackFormatTime(uint64_t fileTime) {
+  // Days since 1601-01-01 (134774 days before 1970-01-01), then the civil
+  // date by the usual era arithmetic counted from 0000-03-01.
+  uint64_t seconds = fileTime / 10000000;
+  int64_t days = static_cast<int64_t>(seconds / 86400);
+  uint32_t rest = static_cast<uint32_t>(seconds % 86400);
+  int64_t zz = days - 134774 + 719468;
+  int64_t era = (zz >= 0 ? zz : zz - 146096) / 146097;
+  int64_t doe = zz - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t y = yoe + era * 400;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  if (m <= 2) ++y;
+  char buf[64];
+  snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02u:%02u:%02u", static_cast<long long>(y),
+           static_cast<long long>(m), static_cast<long long>(d), rest / 3600, rest / 60 % 60,
+           rest % 60);
+  return buf;
+}

@@ -1,0 +1,102 @@
+#include <algorithm>
+
+#include "payload/format.h"
+#include "updpack/build/build_entries.h"
+#include "updpack/build/build_names.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/report.h"
+
+namespace {
+
+int ScanInto(const std::string& folder, const std::string& prefix,
+             std::vector<BuildEntry>* entries) {
+  std::vector<FsItem> items;
+  std::string error;
+  if (FsListFolder(folder, &items, &error) != 0) {
+    ReportError(FsShown(folder).c_str(), "cannot read the folder: %s", error.c_str());
+    return 1;
+  }
+  // A fixed order keeps the messages in the same order on every run.
+  std::sort(items.begin(), items.end(),
+            [](const FsItem& a, const FsItem& b) { return a.name < b.name; });
+  int problems = 0;
+  for (const FsItem& item : items) {
+    std::string path = FsJoin(folder, item.name);
+    std::string part;
+    if (!FsUtf8ToCp932(item.name, &part)) {
+      ReportError(FsShown(path).c_str(), "the name cannot be written in code page 932 (Shift-JIS)");
+      ++problems;
+      continue;
+    }
+    if (const char* why = BuildNamePartProblem(part)) {
+      ReportError(FsShown(path).c_str(), "%s", why);
+      ++problems;
+      continue;
+    }
+    BuildEntry entry;
+    entry.name = prefix + part;
+    entry.shown = FsShown(path);
+    entry.fileTime = item.fileTime;
+    if (item.isFolder) {
+      entry.name += '\\';
+      entry.isFolder = true;
+      entries->push_back(entry);
+      // Names only grow below here: past the limit (a link that loops back,
+      // say) there is nothing to gain from going deeper.
+      if (entry.name.size() + 1 <= kPayloadNameMax) problems += ScanInto(path, entry.name, entries);
+    } else if (item.isFile) {
+      entry.path = path;
+      entry.size = item.size;
+      entries->push_back(entry);
+    } else {
+      ReportError(FsShown(path).c_str(), "not a regular file or folder");
+      ++problems;
+    }
+  }
+  return problems;
+}
+
+}  // namespace
+
+int BuildScanFolder(const std::string& root, std::vector<BuildEntry>* entries) {
+  FsItem item;
+  std::string error;
+  if (FsStat(root, &item, &error) != 0) {
+    ReportError(FsShown(root).c_str(), "%s", error.c_str());
+    return 1;
+  }
+  if (!item.isFolder) {
+    ReportError(FsShown(root).c_str(), "not a folder");
+    return 1;
+  }
+  return ScanInto(root, "", entries);
+}
+
+int BuildPutGenerated(std::vector<BuildEntry>* entries, const std::string& name,
+                      std::vector<uint8_t> contents, uint64_t fileTime, const std::string& shown) {
+  std::string part;
+  if (!FsUtf8ToCp932(name, &part) || BuildNamePartProblem(part)) {
+    ReportError(FsShown(shown).c_str(), "cannot be stored as \"%s\"", FsShown(name).c_str());
+    return -1;
+  }
+  BuildEntry* entry = BuildFindEntry(entries, part);
+  if (!entry) {
+    entries->push_back(BuildEntry());
+    entry = &entries->back();
+  }
+  entry->name = part;
+  entry->shown = FsShown(shown);
+  entry->isFolder = false;
+  entry->path.clear();
+  entry->size = contents.size();
+  entry->contents = std::move(contents);
+  entry->fileTime = fileTime;
+  return 0;
+}
+
+BuildEntry* BuildFindEntry(std::vector<BuildEntry>* entries, const std::string& name) {
+  std::string folded = BuildFoldCase(name);
+  for (BuildEntry& e : *entries)
+    if (BuildFoldCase(e.name) == folded) return &e;
+  return nullptr;
+}

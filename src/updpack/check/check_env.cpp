@@ -1,0 +1,155 @@
+#include "updpack/check/check_env.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "env/env_keys.h"
+#include "env/env_pieces.h"
+#include "env/env_table.h"
+#include "support/sjis.h"
+#include "updpack/check/check_codepage.h"
+#include "updpack/check/check_internal.h"
+#include "updpack/report.h"
+
+namespace {
+
+constexpr size_t kMaxEncodingReports = 20;
+
+// A UTF-8 character of the file, shown beside its code point where the
+// terminal can show it (natively; the Windows console runs in code page 932).
+std::string Utf8ForDisplay(const std::string& utf8) {
+#ifdef _WIN32
+  (void)utf8;
+  return std::string();
+#else
+  return " \"" + utf8 + "\"";
+#endif
+}
+
+// Decides what the updater will read. False when nothing more can be checked.
+bool CheckEncoding(const std::string& bytes, bool fromUtf8, EnvCheckResult* r) {
+  if (HasUtf16Bom(bytes)) {
+    Error(r, CheckCode::kUtf16, 0,
+          "the file is UTF-16; the updater reads Shift-JIS (code page 932): save it as "
+          "Shift-JIS");
+    return false;
+  }
+  if (LooksLikeUtf8(bytes)) {
+    r->utf8 = true;
+    std::vector<CodepageProblem> problems;
+    r->cp932 = Utf8ToCp932(bytes, &problems);
+    for (const CodepageProblem& p : problems) {
+      char code[32];
+      snprintf(code, sizeof code, p.codePoint ? "U+%04X" : "byte", p.codePoint);
+      std::string what = p.codePoint ? std::string(code) + Utf8ForDisplay(p.bytes)
+                                     : "the byte " + HexBytes(p.bytes);
+      Add(r, CheckSeverity::kError, CheckCode::kUnconvertible, p.line, p.column,
+          "character " + what + " has no Shift-JIS (code page 932) form");
+    }
+    r->converted = problems.empty();
+    if (!fromUtf8) {
+      Error(r, CheckCode::kUtf8, 0,
+            "the file is UTF-8 but the updater reads Shift-JIS (code page 932): convert it "
+            "with --from-utf8 -o OUT");
+    }
+    return true;
+  }
+  r->cp932 = bytes;
+  std::vector<CodepageProblem> problems = FindInvalidCp932(bytes);
+  for (size_t i = 0; i < problems.size() && i < kMaxEncodingReports; ++i) {
+    Add(r, CheckSeverity::kError, CheckCode::kInvalidShiftJis, problems[i].line, problems[i].column,
+        HexBytes(problems[i].bytes) + " is not a Shift-JIS (code page 932) character");
+  }
+  if (problems.size() > kMaxEncodingReports) {
+    Error(r, CheckCode::kInvalidShiftJis, 0,
+          "and " + std::to_string(problems.size() - kMaxEncodingReports) +
+              " more bytes that are not Shift-JIS");
+  }
+  return true;
+}
+
+// A byte 0x1A ends the file for the updater's text-mode reading.
+void CheckEndByte(EnvCheckResult* r) {
+  size_t at = r->cp932.find('\x1A');
+  if (at == std::string::npos) return;
+  bool textAfter = false;
+  for (size_t i = at + 1; i < r->cp932.size() && !textAfter; ++i) textAfter = !IsBlank(r->cp932[i]);
+  if (!textAfter) return;
+  int line = 1;
+  for (size_t i = 0; i < at; ++i) line += r->cp932[i] == '\n';
+  Warn(r, CheckCode::kEndByte, line,
+       "the byte 0x1A ends the file for the updater: nothing after it is read");
+}
+
+int CountLines(const std::string& text) {
+  if (text.empty()) return 0;
+  int lines = 1;
+  for (size_t i = 0; i + 1 < text.size(); ++i) lines += text[i] == '\n';
+  return lines;
+}
+
+}  // namespace
+
+void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* result) {
+  *result = EnvCheckResult();
+  EnvFree();
+  EnvResetAccessors();
+  for (int id = 0; id < kSectionCount; ++id) SectionListClear(SectionListOf(id));
+  if (!CheckEncoding(bytes, fromUtf8, result)) return;
+  result->lines = CountLines(result->cp932);
+  CheckEndByte(result);
+
+  // The updater's own reading, into the table and the lists.
+  EnvTextInput input;
+  EnvTextInputInit(&input, result->cp932.data(), result->cp932.size());
+  EnvReadTable(EnvTextSource(&input), IsLeadByte);
+  EnvTextInputInit(&input, result->cp932.data(), result->cp932.size());
+  SectionListsRead(EnvTextSource(&input));
+
+  std::vector<bool> sectionPiece;
+  TraceSections(result, &sectionPiece);
+  TraceKeyLines(result, sectionPiece);
+}
+
+void PrintEnvFindings(const char* path, const EnvCheckResult& result, bool quiet) {
+  std::vector<CheckFinding> findings = result.findings;
+  std::stable_sort(findings.begin(), findings.end(),
+                   [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
+  for (const CheckFinding& f : findings) {
+    bool error = f.severity == CheckSeverity::kError;
+    if (!error && quiet) continue;
+    std::string where = path;
+    if (f.line > 0) where += ":" + std::to_string(f.line);
+    if (f.line > 0 && f.column > 0) where += ":" + std::to_string(f.column);
+    if (error) {
+      ReportError(where.c_str(), "%s", f.message.c_str());
+    } else {
+      ReportWarning(where.c_str(), "%s", f.message.c_str());
+    }
+  }
+}
+
+bool ReadWholeFile(const char* path, std::string* bytes) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return false;
+  bytes->clear();
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
+  bool ok = !ferror(f);
+  fclose(f);
+  return ok;
+}
+
+int CheckEnvFile(const char* path, bool quiet, bool fromUtf8, std::string* cp932) {
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes)) {
+    ReportError(path, "cannot read the file");
+    return 1;
+  }
+  EnvCheckResult result;
+  CheckEnvText(bytes, fromUtf8, &result);
+  PrintEnvFindings(path, result, quiet);
+  if (cp932) *cp932 = result.utf8 && fromUtf8 ? result.cp932 : bytes;
+  return result.errors;
+}

@@ -1,0 +1,69 @@
+// updpack list FILE: every entry with its kind, size, packed size and time.
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "payload/inflate_entry.h"
+#include "updpack/cmd/commands.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/archive/pack_read.h"
+#include "updpack/report.h"
+
+namespace {
+
+int RunList(const std::string& path) {
+  PackReader reader;
+  if (PackOpen(path, &reader) != 0) return kExitBadInput;
+  printf("%-6s %12s %12s  %-19s  %s\n", "kind", "size", "packed", "time (UTC)", "name");
+  uint64_t files = 0, folders = 0, raw = 0, packed = 0;
+  std::string previous;
+  int rc = kExitOk;
+  for (;;) {
+    PayloadEntry entry;
+    int read = PackNextEntry(&reader, &entry, previous);
+    if (read == kPayloadEndReached) break;
+    if (read != kPayloadEntryRead) {
+      rc = kExitBadInput;
+      break;
+    }
+    std::string name = FsDisplayName(entry.name);
+    if (PayloadIsFolder(entry)) {
+      printf("%-6s %12s %12s  %-19s  %s\n", "folder", "-", "-", "-", name.c_str());
+      ++folders;
+    } else {
+      uint64_t stamp = 0;
+      if (PayloadReadTimeStamp(reader.f, &stamp) != 0 ||
+          fseek(reader.f, -static_cast<long>(kPayloadTimeStampBytes), SEEK_CUR) != 0) {
+        ReportError(FsShown(path).c_str(), "entry \"%s\": cannot read its time stamp", name.c_str());
+        rc = kExitBadInput;
+        break;
+      }
+      printf("%-6s %12u %12u  %-19s  %s\n", "file", entry.size, entry.packedSize,
+             PackFormatTime(stamp).c_str(), name.c_str());
+      ++files;
+      raw += entry.size;
+      packed += entry.packedSize;
+    }
+    if (PackSkipData(&reader, entry) != 0) {
+      rc = kExitBadInput;
+      break;
+    }
+    previous = entry.name;
+  }
+  PackClose(&reader);
+  if (rc == kExitOk) {
+    ReportInfo("%llu files, %llu folders; %llu bytes packed to %llu\n",
+               static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders),
+               static_cast<unsigned long long>(raw), static_cast<unsigned long long>(packed));
+  }
+  return rc;
+}
+
+}  // namespace
+
+void RegisterListCommand(CLI::App& app, UpdpackContext& context) {
+  auto file = std::make_shared<std::string>();
+  CLI::App* cmd = app.add_subcommand("list", "List the entries of an update");
+  cmd->add_option("FILE", *file, "The update executable")->required();
+  cmd->callback([&context, file] { context.result = RunList(FsArgPath(file->c_str())); });
+}

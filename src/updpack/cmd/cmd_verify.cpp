@@ -1,0 +1,102 @@
+// updpack verify FILE: walks the whole payload, inflates every file and
+// checks every rule an updater relies on; names the first bad entry.
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <vector>
+
+#include "payload/inflate_entry.h"
+#include "updpack/cmd/commands.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/archive/pack_order.h"
+#include "updpack/archive/pack_read.h"
+#include "updpack/report.h"
+
+namespace {
+
+int Discard(void*, const unsigned char*, uint32_t) { return 0; }
+
+void ShowProgress(void*, uint32_t, uint32_t position) { ProgressUpdate(position); }
+
+// Checks the image in front of the payload. Returns 0 or -1 (reported).
+int CheckImage(PackReader* reader) {
+  unsigned char head[2] = {0, 0};
+  long here = ftell(reader->f);
+  bool ok = reader->location.first >= 2 && fseek(reader->f, 0, SEEK_SET) == 0 &&
+            fread(head, 1, 2, reader->f) == 2 && head[0] == 'M' && head[1] == 'Z';
+  if (fseek(reader->f, here, SEEK_SET) != 0) ok = false;
+  if (!ok) {
+    ReportError(reader->shown.c_str(), "the payload does not follow a Windows executable");
+    return -1;
+  }
+  return 0;
+}
+
+int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
+  std::vector<unsigned char> in(kPayloadChunkSize), out(kPayloadChunkSize);
+  OrderCheck order;
+  std::string previous;
+  for (;;) {
+    PayloadEntry entry;
+    int read = PackNextEntry(reader, &entry, previous);
+    if (read == kPayloadEndReached) return 0;
+    if (read != kPayloadEntryRead) return -1;
+    std::string name = FsDisplayName(entry.name);
+    if (const char* why = OrderCheckEntry(&order, entry)) {
+      ReportError(reader->shown.c_str(), "entry \"%s\": %s", name.c_str(), why);
+      return -1;
+    }
+    previous = entry.name;
+    if (PayloadIsFolder(entry)) {
+      ++*folders;
+      continue;
+    }
+    uint64_t stamp;
+    if (PayloadReadTimeStamp(reader->f, &stamp) != 0) {
+      ReportError(reader->shown.c_str(), "entry \"%s\": cannot read its time stamp", name.c_str());
+      return -1;
+    }
+    reader->position += kPayloadTimeStampBytes;
+    PayloadSink sink{nullptr, Discard, ShowProgress};
+    uint32_t written = 0;
+    const char* reason = "corrupt";
+    if (PayloadInflateEntry(reader->f, entry.packedSize, reader->position, in.data(), out.data(),
+                            sink, &written, &reason) != 0) {
+      ReportError(reader->shown.c_str(), "entry \"%s\": %s", name.c_str(), reason);
+      return -1;
+    }
+    if (written != entry.size) {
+      ReportError(reader->shown.c_str(), "entry \"%s\": inflates to %u bytes, its header says %u",
+                  name.c_str(), written, entry.size);
+      return -1;
+    }
+    reader->position += entry.packedSize;
+    ++*files;
+  }
+}
+
+int RunVerify(const std::string& path) {
+  PackReader reader;
+  if (PackOpen(path, &reader) != 0) return kExitBadInput;
+  uint64_t files = 0, folders = 0;
+  int rc = CheckImage(&reader);
+  if (rc == 0) {
+    ProgressStart("verifying", reader.location.length);
+    rc = VerifyEntries(&reader, &files, &folders);
+    ProgressEnd();
+  }
+  PackClose(&reader);
+  if (rc != 0) return kExitBadInput;
+  ReportInfo("%s: OK (%llu files, %llu folders)\n", FsShown(path).c_str(),
+             static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders));
+  return kExitOk;
+}
+
+}  // namespace
+
+void RegisterVerifyCommand(CLI::App& app, UpdpackContext& context) {
+  auto file = std::make_shared<std::string>();
+  CLI::App* cmd = app.add_subcommand("verify", "Check an update thoroughly");
+  cmd->add_option("FILE", *file, "The update executable")->required();
+  cmd->callback([&context, file] { context.result = RunVerify(FsArgPath(file->c_str())); });
+}
