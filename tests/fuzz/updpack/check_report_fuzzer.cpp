@@ -1,0 +1,72 @@
+// `updpack check` on any bytes, report and all: the command as a game maker
+// runs it (summary, settings, sections, findings; with --from-utf8 -o every
+// other input), through its own command-line parsing, on a file in memory's
+// temp folder. The findings must agree with their counts and point at lines
+// of the file.
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "updpack/check/check_env.h"
+#include "updpack/cmd/commands.h"
+
+namespace {
+
+std::string g_input;
+std::string g_output;
+
+void Prepare() {
+  const char* dir = getenv("TMPDIR");
+  std::string base = std::string(dir && *dir ? dir : "/tmp") + "/check_report_fuzzer." +
+                     std::to_string(getpid());
+  g_input = base + ".env";
+  g_output = base + ".out";
+}
+
+void Require(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (g_input.empty()) Prepare();
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  FILE* f = fopen(g_input.c_str(), "wb");
+  if (!f) return 0;
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+
+  bool convert = size > 0 && (data[0] & 1);
+  // One command line parser for the whole run, cleared before each input.
+  static CLI::App app;
+  static UpdpackContext context;
+  static bool registered = false;
+  if (!registered) RegisterCheckCommand(app, context);
+  registered = true;
+  app.clear();
+  context.result = -1;
+  std::vector<std::string> args = {g_input, "check"};  // CLI11 takes them last to first
+  if (convert) args.insert(args.begin(), {g_output, "-o", "--from-utf8"});
+  app.parse(args);
+  Require(context.result == kExitOk || context.result == kExitBadInput);
+
+  EnvCheckResult result;
+  CheckEnvText(bytes, convert, &result);
+  int errors = 0, warnings = 0;
+  for (const CheckFinding& finding : result.findings) {
+    (finding.severity == CheckSeverity::kError ? errors : warnings)++;
+    Require(finding.line >= 0 && finding.line <= result.lines + 1);
+    Require(!finding.message.empty());
+  }
+  Require(errors == result.errors && warnings == result.warnings);
+  Require((context.result == kExitOk) == (result.errors == 0));
+  for (int line : result.entryLines) Require(line >= 1 && line <= result.lines);
+  Require(result.piecesRead <= result.pieces);
+  remove(g_output.c_str());
+  return 0;
+}
