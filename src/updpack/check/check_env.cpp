@@ -8,6 +8,7 @@
 #include "env/env_table.h"
 #include "support/sjis.h"
 #include "updpack/check/check_codepage.h"
+#include "updpack/check/check_discovery.h"
 #include "updpack/check/check_internal.h"
 #include "updpack/report.h"
 
@@ -109,6 +110,7 @@ void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* resul
   std::vector<bool> sectionPiece;
   TraceSections(result, &sectionPiece);
   TraceKeyLines(result, sectionPiece);
+  CheckDiscovery(result);
 }
 
 void PrintEnvFindings(const char* path, const EnvCheckResult& result, bool quiet) {

@@ -41,6 +41,8 @@ enum class CheckCode {
   kRepeatedSection,
   kSectionsNeverRead,
   kSkippedIniLine,
+  kVersionWindowEmpty,
+  kSuggestionTooLong,
 };
 
 struct CheckFinding {

@@ -11,6 +11,7 @@
 #include "env/env_table.h"
 #include "env/sections.h"
 #include "updpack/check/check_codepage.h"
+#include "updpack/check/check_discovery.h"
 #include "updpack/check/check_env.h"
 #include "updpack/check/check_keys.h"
 #include "updpack/cmd/commands.h"
@@ -149,6 +150,7 @@ int RunCheck(const std::string& path, bool fromUtf8, const std::string& output) 
     PrintSummary(path.c_str(), result);
     PrintSettings(result);
     PrintSections(result);
+    PrintDiscovery();
   }
   PrintEnvFindings(path.c_str(), result, IsQuiet());
   if (fromUtf8 && !result.utf8) ReportInfo("%s is not UTF-8: nothing to convert\n", path.c_str());

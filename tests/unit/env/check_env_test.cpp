@@ -225,4 +225,17 @@ TEST(CheckCodepage, Utf8DetectionAndConversion) {
   EXPECT_EQ(problems[2].codePoint, 0u);  // not UTF-8 at all
 }
 
+TEST(CheckEnv, DiscoverySettingsThatRefuseEveryInstallation) {
+  std::string x127(127, 'x');
+  EnvCheckResult r = CheckBytes("CHKREG Version\nCHKREGVER 1000\nCHKREGVERHIGH 999\nINSTFOL " +
+                                x127 + "\nINSTTO " + x127 + "\n");
+  EXPECT_EQ(Findings(r), (Found{{C::kVersionWindowEmpty, 3}, {C::kSuggestionTooLong, 5}}));
+  // A window of one version and a suggestion of exactly 259 bytes are sound.
+  r = CheckBytes("CHKREG Version\nCHKREGVER 5\nCHKREGVERHIGH 5\nINSTFOL " + x127 +
+                 "\nINSTTO " + std::string(114, 'y') + "\n");
+  EXPECT_TRUE(r.findings.empty()) << r.findings[0].message;
+  r = CheckBytes("CHKREG Version\n");  // CHKREGVERHIGH absent
+  EXPECT_EQ(Findings(r), (Found{{C::kVersionWindowEmpty, 1}}));
+}
+
 }  // namespace
