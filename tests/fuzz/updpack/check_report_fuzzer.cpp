@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "env/env_keys.h"
+#include "env/env_table.h"
+#include "env/sections.h"
 #include "updpack/check/check_env.h"
 #include "updpack/cmd/commands.h"
 
@@ -29,6 +32,14 @@ void Prepare() {
 
 void Require(bool condition) {
   if (!condition) __builtin_trap();
+}
+
+// The check leaves the updater's tables filled, as one run of updpack does;
+// each analysis here starts from empty ones.
+void ResetTables() {
+  EnvFree();
+  EnvResetAccessors();
+  for (int id = 0; id < kSectionCount; ++id) SectionListClear(SectionListOf(id));
 }
 
 }  // namespace
@@ -50,12 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   registered = true;
   app.clear();
   context.result = -1;
+  ResetTables();
   std::vector<std::string> args = {g_input, "check"};  // CLI11 takes them last to first
   if (convert) args.insert(args.begin(), {g_output, "-o", "--from-utf8"});
   app.parse(args);
   Require(context.result == kExitOk || context.result == kExitBadInput);
 
   EnvCheckResult result;
+  ResetTables();
   CheckEnvText(bytes, convert, &result);
   int errors = 0, warnings = 0;
   for (const CheckFinding& finding : result.findings) {
