@@ -53,13 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fclose(f);
 
   bool convert = size > 0 && (data[0] & 1);
-  // One command line parser for the whole run, cleared before each input.
-  static CLI::App app;
-  static UpdpackContext context;
-  static bool registered = false;
-  if (!registered) RegisterCheckCommand(app, context);
-  registered = true;
-  app.clear();
+  // A fresh parser each time: the command's option values live in it.
+  CLI::App app;
+  UpdpackContext context;
+  RegisterCheckCommand(app, context);
   context.result = -1;
   ResetTables();
   std::vector<std::string> args = {g_input, "check"};  // CLI11 takes them last to first
