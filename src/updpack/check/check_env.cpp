@@ -10,6 +10,7 @@
 #include "updpack/check/check_codepage.h"
 #include "updpack/check/check_discovery.h"
 #include "updpack/check/check_internal.h"
+#include "updpack/check/check_transfer.h"
 #include "updpack/report.h"
 
 namespace {
@@ -111,6 +112,7 @@ void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* resul
   TraceSections(result, &sectionPiece);
   TraceKeyLines(result, sectionPiece);
   CheckDiscovery(result);
+  TraceTransfer(result);
 }
 
 void PrintEnvFindings(const char* path, const EnvCheckResult& result, bool quiet) {

@@ -41,6 +41,11 @@ enum class CheckCode {
   kRepeatedSection,
   kSectionsNeverRead,
   kSkippedIniLine,
+  kSkippedRegLine,
+  kPlaceholder,
+  kTransferTooLong,
+  kIniFileInWindows,
+  kDeletesOwnFile,
   kVersionWindowEmpty,
   kSuggestionTooLong,
 };

@@ -14,6 +14,7 @@
 #include "updpack/check/check_discovery.h"
 #include "updpack/check/check_env.h"
 #include "updpack/check/check_keys.h"
+#include "updpack/check/check_transfer.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/report.h"
 
@@ -151,6 +152,7 @@ int RunCheck(const std::string& path, bool fromUtf8, const std::string& output) 
     PrintSettings(result);
     PrintSections(result);
     PrintDiscovery();
+    PrintTransfer(result);
   }
   PrintEnvFindings(path.c_str(), result, IsQuiet());
   if (fromUtf8 && !result.utf8) ReportInfo("%s is not UTF-8: nothing to convert\n", path.c_str());
