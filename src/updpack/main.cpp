@@ -2,6 +2,12 @@
 // of files, and lists, verifies and extracts such updates.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <new>
+
 #include "updpack/cmd/commands.h"
 #include "updpack/report.h"
 
@@ -10,7 +16,9 @@
 #endif
 
 int main(int argc, char** argv) {
-  CLI::App app{"updpack: builds and inspects self-extracting game updates"};
+  // Named, so that the usage line does not show the path it was started by.
+  CLI::App app{"updpack: builds and inspects self-extracting game updates", "updpack"};
+  SetUsageMessages(app);
   app.set_version_flag("--version", "updpack " UPDPACK_VERSION);
   UpdpackContext context;
   app.add_flag("-q,--quiet", context.quiet, "Print nothing but errors");
@@ -26,11 +34,24 @@ int main(int argc, char** argv) {
   RegisterCheckCommand(app, context);
   RegisterImageCommand(app, context);
 
+  int result = context.result;
   try {
     app.parse(argc, argv);
+    result = context.result;
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
-    return code == 0 ? kExitOk : kExitBadUsage;
+    result = code == 0 ? kExitOk : kExitBadUsage;
+  } catch (const std::bad_alloc&) {
+    ReportError(nullptr, "out of memory");
+    result = kExitBadInput;
   }
-  return context.result;
+  // A listing cut short by a full disk or a closed pipe is a failure.
+  std::cout.flush();
+  errno = 0;
+  if (fflush(stdout) != 0 || ferror(stdout) || !std::cout) {
+    ReportError(nullptr, "cannot write to the standard output: %s",
+                errno ? strerror(errno) : "write error");
+    if (result == kExitOk) result = kExitBadInput;
+  }
+  return result;
 }

@@ -9,6 +9,9 @@
 namespace {
 
 bool g_quiet = false;
+int g_limit = 0;       // messages still to show when limited
+bool g_limited = false;
+int g_heldBack = 0;
 
 struct Progress {
   bool active = false;
@@ -19,6 +22,13 @@ struct Progress {
 Progress g_progress;
 
 void Report(const char* kind, const char* file, const char* format, va_list args) {
+  if (g_limited) {
+    if (g_limit == 0) {
+      ++g_heldBack;
+      return;
+    }
+    --g_limit;
+  }
   if (g_progress.active) fputc('\n', stderr);
   fputs("updpack: ", stderr);
   if (file) fprintf(stderr, "%s: ", file);
@@ -43,6 +53,14 @@ void Draw(uint64_t done) {
 void SetQuiet(bool quiet) { g_quiet = quiet; }
 
 bool IsQuiet() { return g_quiet; }
+
+int ReportLimit(int limit) {
+  int held = g_heldBack;
+  g_heldBack = 0;
+  g_limited = limit > 0;
+  g_limit = limit;
+  return held;
+}
 
 void ReportError(const char* file, const char* format, ...) {
   va_list args;

@@ -10,6 +10,10 @@ bool IsQuiet();
 // "updpack: FILE: message" (FILE left out when null) on stderr.
 void ReportError(const char* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void ReportWarning(const char* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Shows at most `limit` more errors and warnings, counting the rest (0: no
+// limit again). Returns how many were held back since the previous call.
+int ReportLimit(int limit);
+
 // An informational line on stdout, suppressed by --quiet.
 void ReportInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

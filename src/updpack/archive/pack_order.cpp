@@ -1,5 +1,7 @@
 #include "updpack/archive/pack_order.h"
 
+#include <cstring>
+
 #include "payload/names.h"
 #include "support/sjis.h"
 #include "updpack/build/build_names.h"
@@ -9,7 +11,9 @@ const char* OrderCheckEntry(OrderCheck* check, const PayloadEntry& entry) {
   std::string parent, part;
   BuildSplitName(entry.name, &parent, &part);
   std::string folded = BuildFoldCase(entry.name);
-  bool seen = !check->names.insert(folded).second;
+  // "x" and "x\" are one name on the disk.
+  std::string bare = folder ? folded.substr(0, folded.size() - 1) : folded;
+  bool seen = !check->names.insert(bare).second;
   if (folder) check->folders.insert(folded);
 
   PayloadStartupAction action = PayloadStartupSelect(entry, IsLeadByte);
@@ -24,5 +28,25 @@ const char* OrderCheckEntry(OrderCheck* check, const PayloadEntry& entry) {
            "before the entry that ends the start-up walk)";
   if (action == kStartupWrite && parent.empty() && check->walkEnded && !endsWalk)
     return "a file the updater takes at start comes after the entry that ends the start-up walk";
+  return nullptr;
+}
+
+const char* PackNameProblem(const PayloadEntry& entry) {
+  size_t length = strlen(entry.name);
+  if (length + 1 != entry.nameLength) return "the name holds a NUL byte before its end";
+  if (length > kBuildNameBytesMax)
+    return "the name is longer than 256 bytes, more than fits beside the shortest game folder";
+  std::string name = entry.name;
+  if (PayloadIsFolder(entry) && !name.empty() && name.back() == '\\') name.pop_back();
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
+    if (i < name.size() && name[i] != '\\') continue;
+    if (const char* why = BuildNamePartProblem(name.substr(start, i - start))) return why;
+    start = i + 1;
+  }
   return nullptr;
 }

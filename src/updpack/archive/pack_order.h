@@ -16,6 +16,12 @@ struct OrderCheck {
   bool walkEnded = false;
 };
 
+// Checks an entry's name by the rules `build` keeps: one NUL at its end, at
+// most 256 bytes, every part a name that Windows creates as it is (whole
+// Shift-JIS characters, no control or forbidden character, no "/", no
+// trailing dot or space, no device name). Returns null or the reason.
+const char* PackNameProblem(const PayloadEntry& entry);
+
 // Returns null when the entry keeps the order, else the reason; the entry
 // counts as met either way.
 const char* OrderCheckEntry(OrderCheck* check, const PayloadEntry& entry);

@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
+
+#include "payload/inflate_entry.h"
 
 #include "support/sjis.h"
 #include "updpack/fsys/fsys.h"
@@ -9,9 +12,10 @@
 
 int PackOpen(const std::string& path, PackReader* reader) {
   reader->shown = FsShown(path);
-  reader->f = FsOpen(path, "rb");
+  std::string error;
+  reader->f = FsOpenRegular(path, &error);
   if (!reader->f) {
-    ReportError(FsShown(path).c_str(), "cannot open: %s", strerror(errno));
+    ReportError(FsShown(path).c_str(), "cannot open: %s", error.c_str());
     return -1;
   }
   if (PayloadLocate(reader->f, &reader->location) != 0) {
@@ -40,8 +44,8 @@ int PackNextEntry(PackReader* reader, PayloadEntry* entry, const std::string& pr
     long read = ftell(reader->f) - before;
     if (entry->nameLength > 0 && read >= static_cast<long>(2 + entry->nameLength))
       where = "entry \"" + FsDisplayName(entry->name) + "\"";
-    ReportError(reader->shown.c_str(), "%s (payload offset %u): %s", where.c_str(),
-                reader->position, reason);
+    ReportError(reader->shown.c_str(), "%s: %s (payload offset %u)", where.c_str(), reason,
+                reader->position);
     return rc;
   }
   if (rc == kPayloadEntryRead) {
@@ -58,6 +62,63 @@ int PackSkipData(PackReader* reader, const PayloadEntry& entry) {
     return -1;
   }
   reader->position += skip;
+  return 0;
+}
+
+namespace {
+
+struct LimitedSink {
+  FILE* out;
+  uint32_t limit;
+  uint32_t written = 0;
+  std::string why;
+};
+
+int WriteLimited(void* context, const unsigned char* data, uint32_t size) {
+  LimitedSink* s = static_cast<LimitedSink*>(context);
+  // Checked before writing: a small header over a huge stream writes nothing
+  // beyond what it declared.
+  if (size > s->limit - s->written) {
+    s->why = "inflates past its declared size of " + std::to_string(s->limit) + " bytes";
+    return 1;
+  }
+  if (s->out && fwrite(data, 1, size, s->out) != size) {
+    s->why = std::string("cannot write: ") + strerror(errno);
+    return 1;
+  }
+  s->written += size;
+  return 0;
+}
+
+void ShowProgress(void*, uint32_t, uint32_t position) { ProgressUpdate(position); }
+
+}  // namespace
+
+int PackInflate(PackReader* reader, const PayloadEntry& entry, FILE* out, uint64_t* stamp,
+                std::string* why) {
+  if (PayloadReadTimeStamp(reader->f, stamp) != 0) {
+    *why = "cannot read its time stamp";
+    return -1;
+  }
+  reader->position += kPayloadTimeStampBytes;
+  std::vector<unsigned char> in(kPayloadChunkSize), chunk(kPayloadChunkSize);
+  LimitedSink limited;
+  limited.out = out;
+  limited.limit = entry.size;
+  PayloadSink sink{&limited, WriteLimited, ShowProgress};
+  uint32_t written = 0;
+  const char* reason = "corrupt";
+  if (PayloadInflateEntry(reader->f, entry.packedSize, reader->position, in.data(), chunk.data(),
+                          sink, &written, &reason) != 0) {
+    *why = limited.why.empty() ? reason : limited.why;
+    return -1;
+  }
+  reader->position += entry.packedSize;
+  if (written != entry.size) {
+    *why = "inflates to " + std::to_string(written) + " bytes, its header says " +
+           std::to_string(entry.size);
+    return -1;
+  }
   return 0;
 }
 

@@ -27,6 +27,13 @@ int PackNextEntry(PackReader* reader, PayloadEntry* entry, const std::string& pr
 // Skips a file entry's time stamp and stream. Returns 0 or -1 (reported).
 int PackSkipData(PackReader* reader, const PayloadEntry& entry);
 
+// Reads a file entry's time stamp and inflates its stream into out (null:
+// only checked), never writing more than the header's size. Returns 0, or
+// -1 with the reason in *why (not reported): a damaged stream, data beyond
+// the declared size, a size that disagrees, or out's write error.
+int PackInflate(PackReader* reader, const PayloadEntry& entry, FILE* out, uint64_t* stamp,
+                std::string* why);
+
 // True when the open file ends with a whole, well-formed payload (every
 // entry header readable up to the end marker before the trailer).
 bool PackHasPayload(FILE* f);

@@ -1,7 +1,6 @@
 #include "updpack/build/build_run.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -12,15 +11,9 @@
 #include "updpack/build/build_write.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
+#include "updpack/fsys/out_file.h"
 #include "updpack/archive/pack_read.h"
 #include "updpack/report.h"
-
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
 
 #ifndef UPD_UPDATER_EXE
 #define UPD_UPDATER_EXE ""
@@ -28,52 +21,14 @@
 
 namespace {
 
-// The temporary output, removed when the user interrupts the build.
-char g_tempPath[4096];
-
-void RemoveTempOnSignal(int sig) {
-  if (g_tempPath[0]) remove(g_tempPath);
-  signal(sig, SIG_DFL);
-  raise(sig);
-}
-
-struct TempFile {
-  std::string path;
-  FILE* f = nullptr;
-};
-
-int CreateTemp(const std::string& output, TempFile* temp) {
-  std::string folder = FsFolderOf(output);
-  std::string base = output.substr(output.find_last_of("/\\") == std::string::npos
-                                       ? 0
-                                       : output.find_last_of("/\\") + 1);
-  for (int i = 0; i < 1000; ++i) {
-    temp->path = FsJoin(folder, "." + base + "." + std::to_string(getpid()) + "-" +
-                                    std::to_string(i) + ".tmp");
-    if (temp->path.size() >= sizeof g_tempPath) break;
-    temp->f = FsCreateNew(temp->path);
-    if (temp->f) {
-      memcpy(g_tempPath, temp->path.c_str(), temp->path.size() + 1);
-      return 0;
-    }
-    if (errno != EEXIST) break;
-  }
-  ReportError(FsShown(output).c_str(), "cannot create a temporary file beside it: %s", strerror(errno));
-  return -1;
-}
-
-void DropTemp(TempFile* temp) {
-  if (temp->f) fclose(temp->f);
-  temp->f = nullptr;
-  FsRemove(temp->path);
-  g_tempPath[0] = 0;
-}
+constexpr int kBuildProblemsShown = 20;
 
 // Reads the whole stub. Returns 0 or -1 (reported).
 int ReadStub(const std::string& path, std::vector<uint8_t>* image) {
-  FILE* f = FsOpen(path, "rb");
+  std::string error;
+  FILE* f = FsOpenRegular(path, &error);
   if (!f) {
-    ReportError(FsShown(path).c_str(), "cannot open the updater: %s", strerror(errno));
+    ReportError(FsShown(path).c_str(), "cannot open the updater: %s", error.c_str());
     return -1;
   }
   uint8_t buf[65536];
@@ -170,18 +125,9 @@ int RunBuild(const BuildOptions& options) {
                 UPD_UPDATER_EXE);
     return kExitBadInput;
   }
-  FsItem item;
-  std::string error;
-  if (FsStat(options.output, &item, &error) == 0) {
-    if (item.isFolder) {
-      ReportError(FsShown(options.output).c_str(), "is a folder");
-      return kExitBadInput;
-    }
-    if (!options.force) {
-      ReportError(FsShown(options.output).c_str(), "already exists; give --force to replace it");
-      return kExitBadInput;
-    }
-  }
+  std::vector<std::string> inputs = options.inputs;
+  inputs.push_back(stub);
+  if (int rc = OutCheckTarget(options.output, inputs, options.force)) return rc;
   std::string root = FsCanonical(options.folder);
   std::string outFolder = FsCanonical(FsFolderOf(options.output));
   if (!root.empty() && !outFolder.empty() && FsIsInside(outFolder, root)) {
@@ -194,6 +140,8 @@ int RunBuild(const BuildOptions& options) {
   if (ReadStub(stub, &image) != 0) return kExitBadInput;
 
   std::vector<BuildEntry> entries;
+  // A folder full of bad names is told in its first few.
+  ReportLimit(kBuildProblemsShown);
   int problems = BuildScanFolder(options.folder, &entries);
   for (const BuildGenerated& g : options.generated) {
     if (BuildPutGenerated(&entries, g.name, g.contents, g.fileTime, g.shown) != 0) ++problems;
@@ -201,6 +149,10 @@ int RunBuild(const BuildOptions& options) {
   BuildApplyTimes(options.times, &entries);
   problems += BuildCheckNames(entries);
   problems += BuildOrder(&entries);
+  int heldBack = ReportLimit(0);
+  if (heldBack)
+    ReportError(FsShown(options.folder).c_str(), "%d more message%s not shown", heldBack,
+                heldBack == 1 ? "" : "s");
   if (problems) {
     ReportError(FsShown(options.folder).c_str(), "%d problem%s; nothing written", problems,
                 problems == 1 ? "" : "s");
@@ -211,9 +163,9 @@ int RunBuild(const BuildOptions& options) {
   if (!env || env->isFolder)
     ReportWarning(FsShown(options.folder).c_str(), "no install.env at the top level: the update will not start");
   int failedChecks = RunChecks(options, &entries);
-  if (failedChecks && !options.force) {
+  if (failedChecks && !options.ignoreChecks) {
     ReportError(FsShown(options.folder).c_str(), "%d error%s in the checked files; nothing written "
-                "(give --force to build anyway)", failedChecks, failedChecks == 1 ? "" : "s");
+                "(give --ignore-check to build anyway)", failedChecks, failedChecks == 1 ? "" : "s");
     return kExitBadInput;
   }
 
@@ -224,10 +176,9 @@ int RunBuild(const BuildOptions& options) {
   pack.level = options.level;
   pack.pieceSize = options.pieceSize ? options.pieceSize : kPackPieceSize;
 
-  TempFile temp;
-  if (CreateTemp(options.output, &temp) != 0) return kExitBadInput;
-  signal(SIGINT, RemoveTempOnSignal);
-  signal(SIGTERM, RemoveTempOnSignal);
+  OutRemoveStale(options.output);
+  OutTemp temp;
+  if (OutTempCreate(options.output, &temp, true) != 0) return kExitBadInput;
   static char buffer[1 << 20];
   setvbuf(temp.f, buffer, _IOFBF, sizeof buffer);
 
@@ -238,29 +189,11 @@ int RunBuild(const BuildOptions& options) {
     rc = -1;
   }
   if (rc == 0) rc = BuildWritePayload(temp.f, options.output, image.size(), entries, pack, &stats);
-  if (rc == 0 && FsSync(temp.f) != 0) {
-    ReportError(FsShown(options.output).c_str(), "cannot write: %s", strerror(errno));
-    rc = -1;
-  }
   if (rc == 0) {
-    FILE* f = temp.f;
-    temp.f = nullptr;
-    if (fclose(f) != 0) {
-      ReportError(FsShown(options.output).c_str(), "cannot write: %s", strerror(errno));
-      rc = -1;
-    }
-  }
-  if (rc == 0 && FsRename(temp.path, options.output, options.force, &error) != 0) {
-    ReportError(FsShown(options.output).c_str(), "cannot put the update in place: %s", error.c_str());
-    rc = -1;
-  }
-  if (rc != 0) {
-    DropTemp(&temp);
+    rc = OutTempCommit(&temp, options.force);
   } else {
-    g_tempPath[0] = 0;
+    OutTempDrop(&temp);
   }
-  signal(SIGINT, SIG_DFL);
-  signal(SIGTERM, SIG_DFL);
   if (rc != 0) return kExitBadInput;
 
   ReportInfo("%s: %llu files, %llu folders; %s packed to %s (%s with the updater)\n",

@@ -20,7 +20,7 @@ struct BuildGenerated {
 
 // A check of one top-level file's contents before anything is written, e.g.
 // of the environment file. It reports what it finds (naming `shown`) and
-// returns the number of errors; errors stop the build unless --force.
+// returns the number of errors; errors stop the build unless --ignore-check.
 using BuildContentCheck = int (*)(const std::vector<uint8_t>& contents, const std::string& shown);
 struct BuildCheck {
   std::string name;  // UTF-8, letter case ignored
@@ -31,7 +31,9 @@ struct BuildOptions {
   std::string folder;  // what the payload holds
   std::string output;
   std::string stub;    // empty: the default updater
-  bool force = false;  // replace an existing output; go on despite failed checks
+  bool force = false;  // replace an existing output
+  bool ignoreChecks = false;  // build despite errors that the checks found
+  std::vector<std::string> inputs;  // files read besides DIR and the stub (never overwritten)
   int jobs = 0;        // compression threads; 0: one per hardware thread
   CompressEngineKind engine = CompressDefaultEngine();
   int level = kCompressLevelDefault;

@@ -8,8 +8,30 @@
 
 namespace {
 
-int ScanInto(const std::string& folder, const std::string& prefix,
-             std::vector<BuildEntry>* entries) {
+struct Scan {
+  std::string root;                 // DIR, canonical
+  std::vector<std::string> open;    // canonical folders being scanned, DIR first
+  std::vector<BuildEntry>* entries;
+};
+
+// Links in DIR: one to a file or folder inside DIR is followed (its target
+// is packed under the link's name); one that leads out of DIR, nowhere, or
+// back to a folder being scanned (a loop) is refused. Returns null to
+// follow, else the reason.
+const char* LinkProblem(const Scan& scan, const std::string& path, const FsItem& item,
+                        std::string* target) {
+  *target = FsCanonical(path);
+  if (target->empty()) return "a symbolic link that leads nowhere";
+  if (!FsIsInside(*target, scan.root)) return "a symbolic link that leads outside the folder";
+  if (item.isFolder) {
+    for (const std::string& open : scan.open)
+      if (FsIsInside(open, *target)) return "a symbolic link that loops back to a folder above it";
+  }
+  return nullptr;
+}
+
+int ScanInto(Scan* scan, const std::string& folder, const std::string& prefix) {
+  std::vector<BuildEntry>* entries = scan->entries;
   std::vector<FsItem> items;
   std::string error;
   if (FsListFolder(folder, &items, &error) != 0) {
@@ -33,6 +55,15 @@ int ScanInto(const std::string& folder, const std::string& prefix,
       ++problems;
       continue;
     }
+    std::string canonical;
+    if (item.isLink) {
+      if (const char* why = LinkProblem(*scan, path, item, &canonical)) {
+        ReportError(FsShown(path).c_str(), "%s%s%s; not packed", why,
+                    canonical.empty() ? "" : " (", canonical.empty() ? "" : (FsShown(canonical) + ")").c_str());
+        ++problems;
+        continue;
+      }
+    }
     BuildEntry entry;
     entry.name = prefix + part;
     entry.shown = FsShown(path);
@@ -43,7 +74,11 @@ int ScanInto(const std::string& folder, const std::string& prefix,
       entries->push_back(entry);
       // Names only grow below here: past the limit (a link that loops back,
       // say) there is nothing to gain from going deeper.
-      if (entry.name.size() + 1 <= kPayloadNameMax) problems += ScanInto(path, entry.name, entries);
+      if (entry.name.size() + 1 <= kPayloadNameMax) {
+        scan->open.push_back(canonical.empty() ? FsCanonical(path) : canonical);
+        problems += ScanInto(scan, path, entry.name);
+        scan->open.pop_back();
+      }
     } else if (item.isFile) {
       entry.path = path;
       entry.size = item.size;
@@ -69,7 +104,11 @@ int BuildScanFolder(const std::string& root, std::vector<BuildEntry>* entries) {
     ReportError(FsShown(root).c_str(), "not a folder");
     return 1;
   }
-  return ScanInto(root, "", entries);
+  Scan scan;
+  scan.root = FsCanonical(root);
+  scan.open.push_back(scan.root);
+  scan.entries = entries;
+  return ScanInto(&scan, root, "");
 }
 
 int BuildPutGenerated(std::vector<BuildEntry>* entries, const std::string& name,

@@ -36,6 +36,14 @@ bool CheckEncoding(const std::string& bytes, bool fromUtf8, EnvCheckResult* r) {
           "Shift-JIS");
     return false;
   }
+  if (Utf8BomLength(bytes) && !LooksLikeUtf8(bytes.substr(Utf8BomLength(bytes))) &&
+      FindInvalidCp932(bytes.substr(Utf8BomLength(bytes))).empty()) {
+    Error(r, CheckCode::kBomBeforeShiftJis, 1,
+          "the file starts with a UTF-8 byte order mark (EF BB BF) but its text is Shift-JIS: "
+          "remove the mark, the updater reads it as part of the first line");
+    r->cp932 = bytes;
+    return true;
+  }
   if (LooksLikeUtf8(bytes)) {
     r->utf8 = true;
     std::vector<CodepageProblem> problems;
@@ -83,6 +91,25 @@ void CheckEndByte(EnvCheckResult* r) {
        "the byte 0x1A ends the file for the updater: nothing after it is read");
 }
 
+// Line ends and bytes that a text editor hides but the updater's reading
+// does not.
+void CheckLineBytes(EnvCheckResult* r) {
+  const std::string& t = r->cp932;
+  size_t cr = t.find('\r');
+  if (cr != std::string::npos && t.find('\n') == std::string::npos && cr + 1 < t.size()) {
+    Error(r, CheckCode::kCrLineEnds, 1,
+          "the lines end with CR alone: the updater reads the whole file as one line and "
+          "finds no key in it; save it with CR LF line ends");
+  }
+  size_t nul = t.find('\0');
+  if (nul != std::string::npos) {
+    int line = 1;
+    for (size_t i = 0; i < nul; ++i) line += t[i] == '\n';
+    Warn(r, CheckCode::kNulByte, line,
+         "a NUL byte (0x00), which the updater reads as a blank; is this a text file?");
+  }
+}
+
 int CountLines(const std::string& text) {
   if (text.empty()) return 0;
   int lines = 1;
@@ -100,6 +127,7 @@ void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* resul
   if (!CheckEncoding(bytes, fromUtf8, result)) return;
   result->lines = CountLines(result->cp932);
   CheckEndByte(result);
+  CheckLineBytes(result);
 
   // The updater's own reading, into the table and the lists.
   EnvTextInput input;

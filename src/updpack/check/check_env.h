@@ -22,7 +22,10 @@ enum class CheckCode {
   kUnconvertible,
   kInvalidShiftJis,
   kUnterminatedSection,
+  kBomBeforeShiftJis,
+  kCrLineEnds,
   // warnings
+  kNulByte,
   kUnknownKey,
   kDuplicateKey,
   kValueCut,

@@ -1,5 +1,5 @@
 // updpack build [--stub UPDATER.EXE] -o UPDATE.EXE [--title PICTURE] [--from-utf8]
-//               [--force] [-j N] [--mtime TIME] [--level 1..12 | --best] DIR
+//               [--force] [--ignore-check] [-j N] [--mtime TIME] [--level 1..12 | --best] DIR
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
@@ -26,7 +26,7 @@ struct BuildArgs {
 };
 
 // The environment file is checked as `updpack check` does; its errors stop
-// the build unless --force.
+// the build unless --ignore-check.
 int CheckPackedEnv(const std::vector<uint8_t>& contents, const std::string& shown) {
   EnvCheckResult result;
   CheckEnvText(std::string(contents.begin(), contents.end()), false, &result);
@@ -46,6 +46,17 @@ int AddTitlePicture(const std::string& argument, BuildOptions* options) {
   }
   std::vector<unsigned char> rct;
   if (ConvertPictureToRct(argument.c_str(), nullptr, &rct) != 0) return kExitBadInput;
+  std::vector<FsItem> items;
+  if (FsListFolder(options->folder, &items, &error) == 0) {
+    for (const FsItem& i : items) {
+      std::string lower = i.name;
+      for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+      if (lower == "insttscr.rct")
+        ReportWarning(FsShown(FsJoin(options->folder, i.name)).c_str(),
+                      "not packed: --title %s takes its place", FsShown(picture).c_str());
+    }
+  }
+  options->inputs.push_back(picture);
   options->generated.push_back({"insttscr.rct", {rct.begin(), rct.end()}, item.fileTime,
                                 FsShown(picture)});
   return kExitOk;
@@ -103,18 +114,24 @@ void RegisterBuildCommand(CLI::App& app, UpdpackContext& context) {
   auto options = std::make_shared<BuildOptions>();
   auto args = std::make_shared<BuildArgs>();
   CLI::App* cmd = app.add_subcommand("build", "Build an update executable from a folder");
-  cmd->add_option("DIR", args->folder, "Folder whose contents the update installs")->required();
-  cmd->add_option("-o,--output", args->output, "The update executable to write")->required();
-  cmd->add_option("--stub", args->stub, "The bare updater (default: updater.exe beside updpack)");
+  cmd->add_option("DIR", args->folder, "Folder whose contents the update installs")
+      ->required()
+      ->check(NonEmptyPath());
+  cmd->add_option("-o,--output", args->output, "The update executable to write")
+      ->required()
+      ->check(NonEmptyPath());
+  cmd->add_option("--stub", args->stub, "The bare updater (default: updater.exe beside updpack)")
+      ->check(NonEmptyPath());
   cmd->add_option("--title", args->title,
-                  "PNG or BMP picture for the menu, packed as insttscr.rct");
+                  "PNG or BMP picture for the menu, packed as insttscr.rct")
+      ->check(NonEmptyPath());
   cmd->add_flag("--from-utf8", args->fromUtf8,
                 "Pack a UTF-8 install.env converted to Shift-JIS (CP932)");
+  cmd->add_flag("-f,--force", options->force, "Replace an existing output");
+  cmd->add_flag("--ignore-check", options->ignoreChecks, "Build despite errors in install.env");
   cmd->add_option("--mtime", args->mtime,
                   "Give every file this time (seconds since 1970 or YYYY-MM-DD[ hh:mm:ss] UTC); "
                   "without it, times after SOURCE_DATE_EPOCH are clamped to it");
-  cmd->add_flag("-f,--force", options->force,
-                "Replace an existing output; build despite errors in install.env");
   CLI::Option* level =
       cmd->add_option("--level", options->level,
                       "Compression level, 1 (fastest) to 12 (smallest); default 6")

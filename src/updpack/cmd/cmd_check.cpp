@@ -2,6 +2,7 @@
 // will read from a configuration file and reports mistakes by line.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -16,6 +17,8 @@
 #include "updpack/check/check_keys.h"
 #include "updpack/check/check_transfer.h"
 #include "updpack/cmd/commands.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/fsys/out_file.h"
 #include "updpack/report.h"
 
 namespace {
@@ -115,35 +118,45 @@ void PrintSummary(const char* path, const EnvCheckResult& result) {
   ReportInfo("%s: %s, %d lines; %s\n", path, encoding.c_str(), result.lines, reach.c_str());
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
-}
-
 // Writes what the updater should get: the conversion of a UTF-8 file, or the
 // file unchanged. Nothing is written when a character could not be converted.
 bool WriteConversion(const std::string& output, const std::string& bytes,
-                     const EnvCheckResult& result) {
+                     const EnvCheckResult& result, const std::string& input, bool force) {
   if (result.utf8 && !result.converted) {
     ReportError(output.c_str(), "not written: some characters have no Shift-JIS form");
     return false;
   }
-  if (!WriteWholeFile(output, result.utf8 ? result.cp932 : bytes)) {
-    ReportError(output.c_str(), "cannot write the file");
+  if (OutWriteFile(FsArgPath(output.c_str()), result.utf8 ? result.cp932 : bytes,
+                   {FsArgPath(input.c_str())}, force) != 0)
     return false;
-  }
   ReportInfo("wrote %s (Shift-JIS)\n", output.c_str());
   return true;
 }
 
-int RunCheck(const std::string& path, bool fromUtf8, const std::string& output) {
-  std::string bytes;
-  if (!ReadWholeFile(path.c_str(), &bytes)) {
-    ReportError(path.c_str(), "cannot read the file");
-    return kExitBadInput;
+// Reads the whole file, a regular file only. False after reporting.
+bool ReadInput(const std::string& path, std::string* bytes) {
+  std::string error;
+  FILE* f = FsOpenRegular(FsArgPath(path.c_str()), &error);
+  if (!f) {
+    ReportError(path.c_str(), "cannot read the file: %s", error.c_str());
+    return false;
   }
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
+  bool ok = !ferror(f);
+  fclose(f);
+  if (!ok) ReportError(path.c_str(), "cannot read the file: %s", strerror(errno));
+  return ok;
+}
+
+int RunCheck(const std::string& path, bool fromUtf8, const std::string& output, bool force) {
+  if (!output.empty()) {
+    if (int rc = OutCheckTarget(FsArgPath(output.c_str()), {FsArgPath(path.c_str())}, force))
+      return rc;
+  }
+  std::string bytes;
+  if (!ReadInput(path, &bytes)) return kExitBadInput;
   EnvCheckResult result;
   CheckEnvText(bytes, fromUtf8, &result);
   bool analysed = !HasUtf16Bom(bytes);  // a UTF-16 file is not read any further
@@ -156,7 +169,7 @@ int RunCheck(const std::string& path, bool fromUtf8, const std::string& output) 
   }
   PrintEnvFindings(path.c_str(), result, IsQuiet());
   if (fromUtf8 && !result.utf8) ReportInfo("%s is not UTF-8: nothing to convert\n", path.c_str());
-  bool written = output.empty() || WriteConversion(output, bytes, result);
+  bool written = output.empty() || WriteConversion(output, bytes, result, path, force);
   ReportInfo("%s: %d error%s, %d warning%s\n", path.c_str(), result.errors,
              result.errors == 1 ? "" : "s", result.warnings, result.warnings == 1 ? "" : "s");
   return result.errors || !written ? kExitBadInput : kExitOk;
@@ -169,16 +182,19 @@ void RegisterCheckCommand(CLI::App& app, UpdpackContext& context) {
     std::string file;
     bool fromUtf8 = false;
     std::string output;
+    bool force = false;
   };
   auto options = std::make_shared<Options>();
   CLI::App* check = app.add_subcommand(
       "check", "Show what the updater reads from an install.env and report its mistakes");
-  check->add_option("file", options->file, "The install.env to check")->required();
+  check->add_option("file", options->file, "The install.env to check")->required()->check(NonEmptyPath());
   CLI::Option* utf8 = check->add_flag("--from-utf8", options->fromUtf8,
                                       "Convert a UTF-8 file to Shift-JIS (code page 932)");
   check->add_option("-o,--output", options->output, "Write the converted file here")
-      ->needs(utf8);
+      ->needs(utf8)
+      ->check(NonEmptyPath());
+  check->add_flag("-f,--force", options->force, "Replace an existing output");
   check->callback([options, &context] {
-    context.result = RunCheck(options->file, options->fromUtf8, options->output);
+    context.result = RunCheck(options->file, options->fromUtf8, options->output, options->force);
   });
 }

@@ -13,6 +13,8 @@
 #include "image/rct_decode.h"
 #include "image/rct_format.h"
 #include "updpack/cmd/commands.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/fsys/out_file.h"
 #include "updpack/image/image_convert.h"
 #include "updpack/image/image_picture.h"
 #include "updpack/report.h"
@@ -24,6 +26,7 @@ struct ImageOptions {
   std::string output;
   std::string text;
   bool hasText = false;
+  bool force = false;
 };
 ImageOptions g_options;
 
@@ -64,6 +67,22 @@ int DecodeRct(const char* path, const RctFile& rct, Picture* picture) {
     ReportError(path, "%s", RctDecodeResultText(kRctDecodeBadSize));
     return kExitBadInput;
   }
+  // Checked before the picture is allocated: a few bytes may claim gigabytes.
+  // The stream's first pixel is 3 bytes; each further token of 3 bytes or
+  // more gives at most 65535 + 4 pixels.
+  const uint64_t pixels = static_cast<uint64_t>(rct.header.width) * rct.header.height;
+  const uint64_t data = rct.header.dataSize;
+  const uint64_t most = data < 3 ? 0 : 1 + (data - 3) / 3 * 65539;
+  if (pixels > most) {
+    ReportError(path, "declares %d x %d pixels, more than its %u bytes of pixel data can hold",
+                rct.header.width, rct.header.height, static_cast<unsigned>(data));
+    return kExitBadInput;
+  }
+  if (rct.header.width > kPictureSideMax || rct.header.height > kPictureSideMax) {
+    ReportError(path, "picture of %d x %d pixels is too large for a title picture (at most %d x %d)",
+                rct.header.width, rct.header.height, kPictureSideMax, kPictureSideMax);
+    return kExitBadInput;
+  }
   picture->pixels.resize(3 * static_cast<size_t>(rct.header.width) *
                          static_cast<size_t>(rct.header.height));
   size_t consumed = 0;
@@ -80,12 +99,32 @@ int DecodeRct(const char* path, const RctFile& rct, Picture* picture) {
   return 0;
 }
 
+// The --text argument in code page 932: converted from UTF-8 natively; on
+// Windows the argument already arrives in the ANSI code page.
+bool TextToCp932(const std::string& text, std::string* cp932) {
+#ifdef _WIN32
+  return FsUtf8ToCp932(FsArgPath(text.c_str()), cp932);
+#else
+  return FsUtf8ToCp932(text, cp932);
+#endif
+}
+
 int RunEncode() {
+  if (int rc = OutCheckTarget(FsArgPath(g_options.output.c_str()),
+                              {FsArgPath(g_options.input.c_str())}, g_options.force))
+    return rc;
   std::vector<unsigned char> rct;
-  const char* text = g_options.hasText ? g_options.text.c_str() : nullptr;
+  // The updater shows the text in code page 932.
+  std::string cp932;
+  if (g_options.hasText && !TextToCp932(g_options.text, &cp932)) {
+    ReportError(nullptr, "--text: \"%s\" has characters with no Shift-JIS (code page 932) form",
+                g_options.text.c_str());
+    return kExitBadInput;
+  }
+  const char* text = g_options.hasText ? cp932.c_str() : nullptr;
   int result = ConvertPictureToRct(g_options.input.c_str(), text, &rct);
   if (result != 0) return result;
-  result = ImageWriteFile(g_options.output.c_str(), rct);
+  result = ImageWriteFile(g_options.output.c_str(), rct, g_options.input.c_str(), g_options.force);
   if (result != 0) return result;
   RctFile parsed;
   RctParseFile(rct.data(), rct.size(), &parsed);
@@ -102,9 +141,12 @@ int RunDecode() {
   std::vector<unsigned char> bytes;
   RctFile rct;
   Picture picture;
+  if (int rc = OutCheckTarget(FsArgPath(g_options.output.c_str()), {FsArgPath(path)},
+                              g_options.force))
+    return rc;
   int result = ReadRct(path, &bytes, &rct);
   if (result == 0) result = DecodeRct(path, rct, &picture);
-  if (result == 0) result = PictureSavePng(g_options.output.c_str(), picture);
+  if (result == 0) result = PictureSavePng(g_options.output.c_str(), picture, path, g_options.force);
   return result;
 }
 
@@ -121,7 +163,7 @@ int RunInfo() {
     // The text is stored with its terminator; show what precedes it.
     std::string text(reinterpret_cast<const char*>(rct.text), rct.textLength);
     text = text.substr(0, text.find('\0'));
-    printf("text: \"%s\" (%u bytes stored)\n", text.c_str(),
+    printf("text: \"%s\" (%u bytes stored)\n", FsDisplayName(text).c_str(),
            static_cast<unsigned>(rct.textLength));
   }
   Picture picture;
@@ -138,8 +180,11 @@ void RegisterImageCommand(CLI::App& app, UpdpackContext& context) {
 
   CLI::App* encode = image->add_subcommand(
       "encode", "Convert a PNG or BMP picture into the smallest RCT file (TC00, or TC01 with --text)");
-  encode->add_option("IN", g_options.input, "PNG or BMP picture, fully opaque")->required();
-  encode->add_option("OUT", g_options.output, "RCT file to write")->required();
+  encode->add_option("IN", g_options.input, "PNG or BMP picture, fully opaque")
+      ->required()
+      ->check(NonEmptyPath());
+  encode->add_option("OUT", g_options.output, "RCT file to write")->required()->check(NonEmptyPath());
+  encode->add_flag("-f,--force", g_options.force, "Replace an existing OUT");
   CLI::Option* text = encode->add_option("--text", g_options.text, "Text stored in the file (TC01)");
   encode->callback([&context, text] {
     g_options.hasText = text->count() > 0;
@@ -147,11 +192,12 @@ void RegisterImageCommand(CLI::App& app, UpdpackContext& context) {
   });
 
   CLI::App* decode = image->add_subcommand("decode", "Convert an RCT file into a PNG picture");
-  decode->add_option("IN", g_options.input, "RCT file")->required();
-  decode->add_option("OUT", g_options.output, "PNG picture to write")->required();
+  decode->add_option("IN", g_options.input, "RCT file")->required()->check(NonEmptyPath());
+  decode->add_option("OUT", g_options.output, "PNG picture to write")->required()->check(NonEmptyPath());
+  decode->add_flag("-f,--force", g_options.force, "Replace an existing OUT");
   decode->callback([&context] { context.result = RunDecode(); });
 
   CLI::App* info = image->add_subcommand("info", "Describe an RCT file and check its pixel stream");
-  info->add_option("FILE", g_options.input, "RCT file")->required();
+  info->add_option("FILE", g_options.input, "RCT file")->required()->check(NonEmptyPath());
   info->callback([&context] { context.result = RunInfo(); });
 }

@@ -64,6 +64,6 @@ int RunList(const std::string& path) {
 void RegisterListCommand(CLI::App& app, UpdpackContext& context) {
   auto file = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("list", "List the entries of an update");
-  cmd->add_option("FILE", *file, "The update executable")->required();
+  cmd->add_option("FILE", *file, "The update executable")->required()->check(NonEmptyPath());
   cmd->callback([&context, file] { context.result = RunList(FsArgPath(file->c_str())); });
 }

@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "payload/inflate_entry.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/archive/pack_order.h"
@@ -13,10 +12,6 @@
 #include "updpack/report.h"
 
 namespace {
-
-int Discard(void*, const unsigned char*, uint32_t) { return 0; }
-
-void ShowProgress(void*, uint32_t, uint32_t position) { ProgressUpdate(position); }
 
 // Checks the image in front of the payload. Returns 0 or -1 (reported).
 int CheckImage(PackReader* reader) {
@@ -33,7 +28,6 @@ int CheckImage(PackReader* reader) {
 }
 
 int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
-  std::vector<unsigned char> in(kPayloadChunkSize), out(kPayloadChunkSize);
   OrderCheck order;
   std::string previous;
   for (;;) {
@@ -42,7 +36,12 @@ int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
     if (read == kPayloadEndReached) return 0;
     if (read != kPayloadEntryRead) return -1;
     std::string name = FsDisplayName(entry.name);
-    if (const char* why = OrderCheckEntry(&order, entry)) {
+    const char* why = PackNameProblem(entry);
+    std::string utf8;
+    if (!why && !FsCp932ToUtf8(entry.name, &utf8))
+      why = "the name is not valid Shift-JIS (code page 932) text";
+    if (!why) why = OrderCheckEntry(&order, entry);
+    if (why) {
       ReportError(reader->shown.c_str(), "entry \"%s\": %s", name.c_str(), why);
       return -1;
     }
@@ -52,25 +51,11 @@ int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
       continue;
     }
     uint64_t stamp;
-    if (PayloadReadTimeStamp(reader->f, &stamp) != 0) {
-      ReportError(reader->shown.c_str(), "entry \"%s\": cannot read its time stamp", name.c_str());
+    std::string reason;
+    if (PackInflate(reader, entry, nullptr, &stamp, &reason) != 0) {
+      ReportError(reader->shown.c_str(), "entry \"%s\": %s", name.c_str(), reason.c_str());
       return -1;
     }
-    reader->position += kPayloadTimeStampBytes;
-    PayloadSink sink{nullptr, Discard, ShowProgress};
-    uint32_t written = 0;
-    const char* reason = "corrupt";
-    if (PayloadInflateEntry(reader->f, entry.packedSize, reader->position, in.data(), out.data(),
-                            sink, &written, &reason) != 0) {
-      ReportError(reader->shown.c_str(), "entry \"%s\": %s", name.c_str(), reason);
-      return -1;
-    }
-    if (written != entry.size) {
-      ReportError(reader->shown.c_str(), "entry \"%s\": inflates to %u bytes, its header says %u",
-                  name.c_str(), written, entry.size);
-      return -1;
-    }
-    reader->position += entry.packedSize;
     ++*files;
   }
 }
@@ -99,6 +84,6 @@ int RunVerify(const std::string& path) {
 void RegisterVerifyCommand(CLI::App& app, UpdpackContext& context) {
   auto file = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("verify", "Check an update thoroughly");
-  cmd->add_option("FILE", *file, "The update executable")->required();
+  cmd->add_option("FILE", *file, "The update executable")->required()->check(NonEmptyPath());
   cmd->callback([&context, file] { context.result = RunVerify(FsArgPath(file->c_str())); });
 }

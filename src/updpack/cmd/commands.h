@@ -5,6 +5,7 @@
 
 namespace CLI {
 class App;
+class Validator;
 }
 
 struct UpdpackContext {
@@ -24,3 +25,10 @@ void RegisterExtractCommand(CLI::App& app, UpdpackContext& context);
 void RegisterCheckCommand(CLI::App& app, UpdpackContext& context);
 // updpack image encode|decode|info (cmd_image.cpp).
 void RegisterImageCommand(CLI::App& app, UpdpackContext& context);
+
+// A check for path arguments: an empty one is bad usage.
+const CLI::Validator& NonEmptyPath();
+
+// Sets the messages that every parse error gets: "updpack: " first, unknown
+// options and subcommands named, a number asked for where one is wanted.
+void SetUsageMessages(CLI::App& app);

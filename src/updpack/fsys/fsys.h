@@ -12,6 +12,7 @@ struct FsItem {
   std::string name;       // the last part of the path
   bool isFolder = false;
   bool isFile = false;     // a regular file (symbolic links followed)
+  bool isLink = false;     // the name itself is a symbolic link (FsListFolder)
   uint64_t size = 0;
   uint64_t fileTime = 0;   // last write, FILETIME units (100 ns since 1601, UTC)
 };
@@ -27,11 +28,27 @@ int FsStat(const std::string& path, FsItem* item, std::string* error);
 bool FsExists(const std::string& path);
 
 FILE* FsOpen(const std::string& path, const char* mode);
+// Opens a regular file for reading ("rb"). A FIFO, a device or a folder is
+// refused before anything is read from it (it may block or never end).
+// Returns null with the reason in *error.
+FILE* FsOpenRegular(const std::string& path, std::string* error);
+// True when the path's last part is a symbolic link (or, on Windows, any
+// reparse point); false when it is not or does not exist.
+bool FsIsLink(const std::string& path);
+// What a path names without following a link: 0 and *regular set, or -1
+// when it does not exist.
+int FsLstatKind(const std::string& path, bool* regular, bool* folder);
+// True when both paths name the same existing file.
+bool FsSameFile(const std::string& a, const std::string& b);
+// True when no process of this id runs any more.
+bool FsProcessGone(unsigned long pid);
+unsigned long FsProcessId();
 // Reads a whole file into *bytes; false when it cannot be read.
 bool FsReadAll(const std::string& path, std::string* bytes);
 int FsSeek(FILE* f, uint64_t offset);
-// Creates a new file that did not exist (for the temporary output), writable.
-FILE* FsCreateNew(const std::string& path);
+// Creates a new file that did not exist (for the temporary output), writable;
+// with executable, runnable as a program where that is a permission.
+FILE* FsCreateNew(const std::string& path, bool executable = false);
 // Makes sure the data reached the disk before the file is renamed into place.
 int FsSync(FILE* f);
 // Renames from to to; replaces an existing to only with replace. Returns 0,
@@ -63,5 +80,7 @@ bool FsCp932ToUtf8(const std::string& cp932, std::string* utf8);
 // on Windows, unchanged elsewhere.
 std::string FsShown(const std::string& path);
 
-// A payload name (code page 932) as this platform shows it on a terminal.
+// A payload name (code page 932) as this platform shows it on a terminal:
+// UTF-8 natively, the bytes as they are on Windows; control characters, and
+// natively bytes that are not code page 932, as \xNN.
 std::string FsDisplayName(const std::string& cp932);

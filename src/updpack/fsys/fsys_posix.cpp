@@ -8,6 +8,7 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,7 +62,9 @@ int FsListFolder(const std::string& path, std::vector<FsItem>* items, std::strin
     FsItem item;
     item.name = d->d_name;
     struct stat st;
-    if (stat(FsJoin(path, item.name).c_str(), &st) == 0) FillItem(st, &item);
+    std::string full = FsJoin(path, item.name);
+    if (lstat(full.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) item.isLink = true;
+    if (stat(full.c_str(), &st) == 0) FillItem(st, &item);
     items->push_back(item);
     errno = 0;
   }
@@ -90,11 +93,59 @@ bool FsExists(const std::string& path) {
 
 FILE* FsOpen(const std::string& path, const char* mode) { return fopen(path.c_str(), mode); }
 
+FILE* FsOpenRegular(const std::string& path, std::string* error) {
+  // Non-blocking, so that opening a FIFO without a writer returns at once.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *error = strerror(errno);
+    return nullptr;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *error = S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
+    close(fd);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FILE* f = fdopen(fd, "rb");
+  if (!f) {
+    *error = strerror(errno);
+    close(fd);
+  }
+  return f;
+}
+
+bool FsIsLink(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+int FsLstatKind(const std::string& path, bool* regular, bool* folder) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return -1;
+  *regular = S_ISREG(st.st_mode);
+  *folder = S_ISDIR(st.st_mode);
+  return 0;
+}
+
+bool FsSameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+bool FsProcessGone(unsigned long pid) {
+  return pid == 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+}
+
+unsigned long FsProcessId() { return static_cast<unsigned long>(getpid()); }
+
 int FsSeek(FILE* f, uint64_t offset) { return fseeko(f, static_cast<off_t>(offset), SEEK_SET); }
 
-FILE* FsCreateNew(const std::string& path) {
-  // 0777 less the umask: the update is a program.
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0777);
+FILE* FsCreateNew(const std::string& path, bool executable) {
+  // Less the umask; O_EXCL neither follows nor replaces a link of that name.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                executable ? 0777 : 0666);
   if (fd < 0) return nullptr;
   FILE* f = fdopen(fd, "wb");
   if (!f) close(fd);
@@ -176,7 +227,20 @@ std::string FsShown(const std::string& path) { return path; }
 
 std::string FsDisplayName(const std::string& cp932) {
   std::string utf8;
-  if (FsCp932ToUtf8(cp932, &utf8)) return utf8;
+  if (FsCp932ToUtf8(cp932, &utf8)) {
+    // An escape sequence in a name must not drive the terminal.
+    std::string shown;
+    for (unsigned char c : utf8) {
+      if (c < 0x20 || c == 0x7F) {
+        char hex[8];
+        snprintf(hex, sizeof hex, "\\x%02X", c);
+        shown += hex;
+      } else {
+        shown += static_cast<char>(c);
+      }
+    }
+    return shown;
+  }
   // Not code page 932 text: plain ASCII stays, every other byte as \xNN.
   std::string shown;
   for (unsigned char c : cp932) {

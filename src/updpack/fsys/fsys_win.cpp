@@ -73,6 +73,7 @@ int FsListFolder(const std::string& path, std::vector<FsItem>* items, std::strin
     FsItem item;
     item.name = Utf8(fd.cFileName);
     item.isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    item.isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     item.isFile = !item.isFolder && !(fd.dwFileAttributes & FILE_ATTRIBUTE_DEVICE);
     item.size = item.isFile ? (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow : 0;
     item.fileTime = Ticks(fd.ftLastWriteTime);
@@ -105,9 +106,72 @@ FILE* FsOpen(const std::string& path, const char* mode) {
   return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
 }
 
+FILE* FsOpenRegular(const std::string& path, std::string* error) {
+  DWORD attr = GetFileAttributesW(Wide(path).c_str());
+  if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY)) {
+    *error = "is a folder";
+    return nullptr;
+  }
+  FILE* f = _wfopen(Wide(path).c_str(), L"rb");
+  if (!f) {
+    *error = attr == INVALID_FILE_ATTRIBUTES ? LastError() : "cannot open";
+    return nullptr;
+  }
+  // Devices (NUL, CON, COM1) and pipes are not files on a disk.
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    *error = "not a regular file";
+    fclose(f);
+    return nullptr;
+  }
+  return f;
+}
+
+bool FsIsLink(const std::string& path) {
+  DWORD attr = GetFileAttributesW(Wide(path).c_str());
+  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+int FsLstatKind(const std::string& path, bool* regular, bool* folder) {
+  DWORD attr = GetFileAttributesW(Wide(path).c_str());
+  if (attr == INVALID_FILE_ATTRIBUTES) return -1;
+  *folder = (attr & FILE_ATTRIBUTE_DIRECTORY) && !(attr & FILE_ATTRIBUTE_REPARSE_POINT);
+  *regular = !(attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+  return 0;
+}
+
+namespace {
+
+bool FileId(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BOOL ok = GetFileInformationByHandle(h, info);
+  CloseHandle(h);
+  return ok != 0;
+}
+
+}  // namespace
+
+bool FsSameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return FileId(a, &ia) && FileId(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool FsProcessGone(unsigned long pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (!h) return GetLastError() == ERROR_INVALID_PARAMETER;
+  bool gone = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+  CloseHandle(h);
+  return gone;
+}
+
+unsigned long FsProcessId() { return GetCurrentProcessId(); }
+
 int FsSeek(FILE* f, uint64_t offset) { return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET); }
 
-FILE* FsCreateNew(const std::string& path) {
+FILE* FsCreateNew(const std::string& path, bool) {
   int fd = _wsopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYWR,
                    _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
@@ -188,7 +252,24 @@ std::string FsShown(const std::string& path) {
   return out;
 }
 
-// The console shows the ANSI code page: the bytes go out as they are.
-std::string FsDisplayName(const std::string& cp932) { return cp932; }
+// The console shows the ANSI code page: the bytes go out as they are, but
+// for control characters.
+std::string FsDisplayName(const std::string& cp932) {
+  std::string shown;
+  for (size_t i = 0; i < cp932.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(cp932[i]);
+    if (IsDBCSLeadByteEx(932, c) && i + 1 < cp932.size()) {
+      shown += cp932.substr(i, 2);
+      ++i;
+    } else if (c < 0x20 || c == 0x7F) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += hex;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
 
 #endif  // _WIN32

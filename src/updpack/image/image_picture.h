@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+// The largest title picture: the menu shows it at 1:1 in a small dialog.
+constexpr int32_t kPictureSideMax = 4096;
+
 struct Picture {
   int32_t width = 0;
   int32_t height = 0;
@@ -22,11 +25,14 @@ int PictureDecode(const char* name, const std::vector<unsigned char>& file, Pict
 // PictureDecode of a file on disk.
 int PictureLoad(const char* path, Picture* picture);
 
-// Writes the picture as an 8-bit RGB PNG. Returns 0, or kExitBadInput after
-// reporting the reason.
-int PictureSavePng(const char* path, const Picture& picture);
+// Writes the picture as an 8-bit RGB PNG, by the rules of every output (see
+// fsys/out_file.h: input is never overwritten, an existing file only with
+// force). Returns 0, or an exit code after reporting the reason.
+int PictureSavePng(const char* path, const Picture& picture, const char* input = nullptr,
+                   bool force = false);
 
-// Whole-file reading and writing for the image commands. Both return 0, or
-// kExitBadInput after reporting the reason.
+// Whole-file reading (regular files only) and writing for the image
+// commands. Both return 0, or an exit code after reporting the reason.
 int ImageReadFile(const char* path, std::vector<unsigned char>* bytes);
-int ImageWriteFile(const char* path, const std::vector<unsigned char>& bytes);
+int ImageWriteFile(const char* path, const std::vector<unsigned char>& bytes,
+                   const char* input = nullptr, bool force = false);

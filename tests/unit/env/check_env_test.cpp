@@ -139,7 +139,7 @@ TEST(CheckEnv, WhatTheUpdaterNeverReads) {
 
 TEST(CheckEnv, ZeroBytesInALineAreBlanks) {
   EnvCheckResult result = CheckFile(DataFile("zero-byte.env"));
-  EXPECT_EQ(Findings(result), (Found{{C::kValueCut, 2}}));
+  EXPECT_EQ(Findings(result), (Found{{C::kNulByte, 1}, {C::kValueCut, 2}}));
   EXPECT_STREQ(EnvInstTo(), "Game Dir");
   EXPECT_STREQ(EnvExeName(), "run.exe");
 }

@@ -88,10 +88,11 @@ inline std::string Quote(const std::string& arg) {
   return q + "'";
 }
 
-// Runs updpack with the arguments and collects its exit code and output.
+// Runs updpack with the arguments and collects its exit code and output; a
+// run that hangs is ended after a minute (exit code 124).
 inline RunResult RunUpdpack(const std::vector<std::string>& args) {
   TempDir io;
-  std::string cmd = Quote(UPDPACK_EXE);
+  std::string cmd = "timeout 60 " + Quote(UPDPACK_EXE);
   for (const std::string& a : args) cmd += " " + Quote(a);
   cmd += " >" + Quote(io / "out") + " 2>" + Quote(io / "err") + " </dev/null";
   int status = system(cmd.c_str());

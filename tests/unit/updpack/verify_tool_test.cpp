@@ -78,7 +78,7 @@ TEST(VerifyTool, RejectsDamagedStreamsNamingTheEntry) {
   bad = c.good;
   size_t sizeField = c.good.find(std::string("install.env") + '\0') + 12;
   bad[sizeField] ^= 1;
-  ExpectRejected(c.Verify(bad), "\"install.env\": inflates to", "wrong size");
+  ExpectRejected(c.Verify(bad), "\"install.env\": inflates past its declared size", "wrong size");
 }
 
 TEST(VerifyTool, RejectsBrokenFramesAndTrailers) {
