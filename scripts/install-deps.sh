@@ -12,6 +12,7 @@ PACKAGES=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb locales
+  fonts-ipafont-gothic fonts-wine x11-apps netpbm
   pigz python3 osslsigncode openssl
 )
 

@@ -18,9 +18,32 @@ namespace {
 
 uint32_t g_payloadLength = 0;
 
+// A bar update repaints the bar at once and costs more than inflating a
+// chunk on some systems, while nobody sees a change faster than this. The
+// bars move at most this often, and always at a file's last chunk.
+constexpr DWORD kBarIntervalMs = 40;
+
+// What the bars of one window show now, so that unchanged positions are not
+// sent again.
+struct BarState {
+  HWND window;
+  DWORD lastTick;
+  bool updated;  // lastTick is valid
+  uint32_t fileRange;
+  uint32_t file;
+  uint32_t total;
+};
+BarState g_bars = {nullptr, 0, false, 1, 0, 0};
+
+// A new window's bars stand at 0, the file bar's range 0 to 1.
+void FollowWindow(HWND window) {
+  if (g_bars.window != window) g_bars = BarState{window, 0, false, 1, 0, 0};
+}
+
 struct EntryOutput {
   FILE* file;
   HWND window;
+  uint32_t size;
 };
 
 int WriteChunk(void* context, const unsigned char* data, uint32_t size) {
@@ -28,11 +51,27 @@ int WriteChunk(void* context, const unsigned char* data, uint32_t size) {
 }
 
 void ShowChunkProgress(void* context, uint32_t written, uint32_t position) {
-  HWND window = static_cast<EntryOutput*>(context)->window;
-  if (window) {
-    SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, written / kPayloadChunkSize, 0);
-    SendDlgItemMessageA(window, IDC_COPY_TOTAL_BAR, PBM_SETPOS, position / kPayloadChunkSize, 0);
+  const EntryOutput* output = static_cast<EntryOutput*>(context);
+  if (output->window) {
+    DWORD now = GetTickCount();
+    bool last = written >= output->size;
+    if (last || !g_bars.updated || now - g_bars.lastTick >= kBarIntervalMs) {
+      uint32_t file = written / kPayloadChunkSize;
+      uint32_t total = position / kPayloadChunkSize;
+      if (file != g_bars.file) {
+        SendDlgItemMessageA(output->window, IDC_COPY_FILE_BAR, PBM_SETPOS, file, 0);
+        g_bars.file = file;
+      }
+      if (total != g_bars.total) {
+        SendDlgItemMessageA(output->window, IDC_COPY_TOTAL_BAR, PBM_SETPOS, total, 0);
+        g_bars.total = total;
+      }
+      g_bars.lastTick = now;
+      g_bars.updated = true;
+    }
   }
+  // Messages are pumped after every chunk whatever the bars do, so the
+  // windows stay alive.
   PumpMessages();
 }
 
@@ -103,7 +142,7 @@ int ExtractEntry(FILE* stream, uint32_t size, uint32_t packedSize, const char* o
   unsigned char* in = static_cast<unsigned char*>(AllocOrExit(kPayloadChunkSize));
   unsigned char* out = static_cast<unsigned char*>(AllocOrExit(kPayloadChunkSize));
   uint64_t stamp = 0;
-  EntryOutput output{nullptr, window};
+  EntryOutput output{nullptr, window, size};
   int result = 1;
   if (PayloadReadTimeStamp(stream, &stamp) == 0) {
     position += kPayloadTimeStampBytes;
@@ -112,9 +151,18 @@ int ExtractEntry(FILE* stream, uint32_t size, uint32_t packedSize, const char* o
   if (output.file) {
     if (window) {
       SetDlgItemTextA(window, IDC_COPY_FILE_NAME, outputPath);
-      SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0,
-                          MAKELPARAM(0, (size / kPayloadChunkSize) & 0xFFFF));
-      SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
+      // The file bar starts over; a range or position it already has is not
+      // sent again (the small files of a payload mostly share 0 to 0).
+      FollowWindow(window);
+      uint32_t range = (size / kPayloadChunkSize) & 0xFFFF;
+      if (range != g_bars.fileRange) {
+        SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+        g_bars.fileRange = range;
+      }
+      if (g_bars.file != 0) {
+        SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
+        g_bars.file = 0;
+      }
     }
     PayloadSink sink{&output, WriteChunk, ShowChunkProgress};
     uint32_t written = 0;

@@ -1,0 +1,77 @@
+// The updater's process entry: the work folder, the start-up files from the
+// payload, the configuration, the single-instance guard, then the main menu.
+// Every other way out leaves through exit() from inside the sequence.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <cstdlib>
+
+#include "env/env_keys.h"
+#include "env/env_load.h"
+#include "payload/extract.h"
+#include "payload/format.h"
+#include "startup/main_menu.h"
+#include "startup/workfolder.h"
+#include "support/fflayer.h"
+#include "support/msgbox.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr const char kMissingFiles[] =
+    "起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。";
+
+void UninitializeCom() { CoUninitialize(); }
+
+// Leaves quietly when the guard cannot be made, and after a message when
+// another copy with the same title runs; either way with exit code 0.
+void KeepSecondCopyOut() {
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, EnvUpdaterTitle());
+  if (!mutex) {
+    RemoveWorkFolder();
+    exit(0);
+  }
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    char message[1024];
+    FormatText(message, sizeof message, "[ %s ] は既に起動中です", EnvUpdaterTitle());
+    MessageBoxA(nullptr, message, EnvTitleBar(), MB_ICONERROR);
+    RemoveWorkFolder();
+    exit(0);
+  }
+  // The mutex stays owned and open until the process ends.
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  CoInitialize(nullptr);
+  atexit(UninitializeCom);
+  FfsetDirectOpen(1);
+  CreateWorkFolder();
+  ExtractPayload(WorkFolderPath(), kPayloadStartupMode);
+
+  char name[128];
+  CopyText(name, sizeof name, "install.env");
+  if (!Ffexists(name)) {
+    ErrorBox("%s", kMissingFiles);
+    RemoveWorkFolder();
+    exit(-1);
+  }
+  EnvLoad(name);
+  SectionListsLoad(name);
+  KeepSecondCopyOut();
+
+  for (;;) {
+    INT_PTR result = DialogBoxParamA(instance, "MAINDIALOG", nullptr, MainMenuProc, 0);
+    if (result == 0) break;
+    if (result == -1) {
+      // The dialog could not be made at all: showing it again would fail
+      // the same way.
+      ErrorBox("メインウィンドウを作成できませんでした。");
+      RemoveWorkFolder();
+      exit(-1);
+    }
+  }
+  return 0;
+}
