@@ -85,6 +85,23 @@ std::string Noise(size_t size) {
 const std::map<std::string, std::string> kOld = {
     {"a.dat", "old a"}, {"big.dat", "old big"}, {"c.dat", "old c"}, {"keep.txt", "keep"}};
 
+// Presses the button of a dialog of the process other than the menu (which
+// is a dialog too); its message in *message.
+bool Answer(const DrvProcess& p, HWND menu, int button, std::string* message = nullptr) {
+  HWND box = nullptr;
+  DrvWaitFor(
+      [&] {
+        for (HWND w : DrvTopWindows(p)) {
+          if (w != menu && DrvClassName(w) == "#32770" && GetDlgItem(w, button)) box = w;
+        }
+        return box != nullptr;
+      },
+      kWaitMs);
+  if (!box) return false;
+  if (message) *message = DrvBoxMessage(box);
+  return DrvClick(box, button);
+}
+
 class FaultE2e : public ::testing::Test {
  protected:
   void SetUp() override { before_ = WorkFolders(); }
@@ -148,15 +165,16 @@ class FaultE2e : public ::testing::Test {
     DrvProcess p;
     DrvGuard guard{&p};
     EXPECT_TRUE(DrvStart(&p, exe));
+    HWND menu = nullptr;
     if (!atStart) {
-      HWND menu = DrvWaitWindow(p, "#32770", (title + " アップデータ").c_str(), kWaitMs);
+      menu = DrvWaitWindow(p, "#32770", (title + " アップデータ").c_str(), kWaitMs);
       EXPECT_NE(menu, nullptr);
       if (!menu) return 0xBAD;
       EXPECT_TRUE(DrvClick(menu, 1001));
-      EXPECT_TRUE(DrvAnswerBox(p, IDYES, nullptr, nullptr, kWaitMs));
+      EXPECT_TRUE(Answer(p, menu, IDYES));
     }
     std::string message;
-    EXPECT_TRUE(DrvAnswerBox(p, IDOK, nullptr, &message, kWaitMs));
+    EXPECT_TRUE(Answer(p, menu, IDOK, &message));
     EXPECT_EQ(message, kFailureText) << DrvUtf8(message);
     int code = 0xBAD;
     EXPECT_TRUE(DrvWaitExit(&p, &code, kWaitMs));
@@ -267,7 +285,7 @@ TEST_F(FaultE2e, SignedUpdateRunsToItsEnd) {
   HWND menu = DrvWaitWindow(p, "#32770", "Signed アップデータ", kWaitMs);
   ASSERT_NE(menu, nullptr);
   ASSERT_TRUE(DrvClick(menu, 1001));
-  ASSERT_TRUE(DrvAnswerBox(p, IDYES, nullptr, nullptr, kWaitMs));
+  ASSERT_TRUE(Answer(p, menu, IDYES));
   HWND done = DrvWaitWindow(p, "#32770", "インストール終了", kWaitMs);
   ASSERT_NE(done, nullptr);
   ASSERT_TRUE(DrvClick(done, IDOK));
