@@ -13,7 +13,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb locales
   fonts-ipafont-gothic fonts-wine x11-apps netpbm
-  pigz python3
+  pigz python3 osslsigncode openssl
 )
 
 missing=()

@@ -27,20 +27,6 @@ bool IsUnsafeComponent(const char* begin, const char* end) {
 
 }  // namespace
 
-int PayloadLocate(FILE* stream, PayloadLocation* location) {
-  if (fseek(stream, -static_cast<long>(kPayloadTrailerBytes), SEEK_END) != 0) return -1;
-  long trailer = ftell(stream);
-  if (trailer < 0 || static_cast<unsigned long>(trailer) > kPayloadValueMax) return -1;
-  unsigned char bytes[kPayloadTrailerBytes];
-  if (fread(bytes, 1, sizeof bytes, stream) != sizeof bytes) return -1;
-  uint32_t first = Get32(bytes);
-  if (first > static_cast<uint32_t>(trailer)) return -1;
-  if (fseek(stream, static_cast<long>(first), SEEK_SET) != 0) return -1;
-  location->first = first;
-  location->length = static_cast<uint32_t>(trailer) - first;
-  return 0;
-}
-
 int PayloadReadEntry(FILE* stream, uint32_t available, PayloadEntry* entry, LeadByteFn isLead,
                      const char** reason) {
   unsigned char bytes[8];

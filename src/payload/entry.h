@@ -12,11 +12,16 @@
 struct PayloadLocation {
   uint32_t first;   // P: file offset of the first entry
   uint32_t length;  // bytes from P up to the trailer, end marker included
+  uint32_t end;     // file offset just after the trailer
+  uint32_t certificateBytes;  // the signature's table after it (0: unsigned)
 };
 
-// Reads the trailer at the file's end and seeks to the first entry.
-// Returns 0, or -1 when the file is too short, the trailer cannot be read,
-// or P lies beyond the trailer (a file with no payload, usually).
+// Reads the trailer and seeks to the first entry. The trailer is the file's
+// last four bytes, or, in a signed executable whose certificate table ends
+// the file, the last four before the table and the zero padding the signing
+// tool may have put in front of it. Returns 0, or -1 when the file is too
+// short, the trailer cannot be read, or P lies beyond the trailer (a file
+// with no payload, usually).
 int PayloadLocate(FILE* stream, PayloadLocation* location);
 
 struct PayloadEntry {

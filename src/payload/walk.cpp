@@ -13,6 +13,9 @@ int Failed(const char** reason, const char* text) {
 
 int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode,
                 const PayloadWalkOps& ops, const char** reason) {
+  // No folder (a temp path that could not be read, say) would join every
+  // name to the drive's root: refuse before writing anything.
+  if (!destination || destination[0] == '\0') return Failed(reason, "no destination folder");
   uint32_t position = 0;
   for (;;) {
     PayloadEntry entry;

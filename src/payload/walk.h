@@ -26,7 +26,8 @@ struct PayloadWalkOps {
 // (kPayloadFullMode) creates every folder and writes every file below the
 // destination; start-up mode (kPayloadStartupMode) writes only what
 // PayloadStartupSelect picks and ends quietly at a sub-folder entry.
-// Each output path is "destination\name" and must fit 260 bytes.
+// Each output path is "destination\name" and must fit 260 bytes; an empty
+// destination is a failure.
 //
 // Returns 0 when the walk ended normally, -1 on any failure: a corrupt
 // header or unsafe name, an output path that does not fit, a failed file.

@@ -146,6 +146,7 @@ int RunBuild(const BuildOptions& options) {
   for (const BuildGenerated& g : options.generated) {
     if (BuildPutGenerated(&entries, g.name, g.contents, g.fileTime, g.shown) != 0) ++problems;
   }
+  BuildApplyTimes(options.times, &entries);
   problems += BuildCheckNames(entries);
   problems += BuildOrder(&entries);
   int heldBack = ReportLimit(0);
@@ -172,6 +173,7 @@ int RunBuild(const BuildOptions& options) {
   pack.threads = options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
   if (pack.threads < 1) pack.threads = 1;
   pack.engine = options.engine;
+  pack.level = options.level;
   pack.pieceSize = options.pieceSize ? options.pieceSize : kPackPieceSize;
 
   OutRemoveStale(options.output);

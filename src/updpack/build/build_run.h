@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "updpack/build/build_times.h"
 #include "updpack/compress/compress_engine.h"
 
 // A file made in memory that joins the folder's files at the top level (in
@@ -35,9 +36,11 @@ struct BuildOptions {
   std::vector<std::string> inputs;  // files read besides DIR and the stub (never overwritten)
   int jobs = 0;        // compression threads; 0: one per hardware thread
   CompressEngineKind engine = CompressDefaultEngine();
+  int level = kCompressLevelDefault;
   size_t pieceSize = 0;  // 0: the default piece size
   std::vector<BuildGenerated> generated;
   std::vector<BuildCheck> checks;
+  BuildTimes times;  // --mtime or SOURCE_DATE_EPOCH
 };
 
 // The stub used when none is given: updater.exe beside updpack, else the

@@ -9,13 +9,14 @@
 
 namespace {
 
-const uint8_t kZlibHeader[2] = {0x78, 0x9C};  // deflate, 32 KiB window, default level
+constexpr size_t kZlibHeaderBytes = 2;
 
 struct Writer {
   FILE* out;
   const std::string* outName;
   uint64_t pos;  // file offset of the next byte
   bool failed;
+  uint8_t zlibHeader[kZlibHeaderBytes];
 };
 
 // The whole file, trailer included, must stay within the format's signed
@@ -53,7 +54,7 @@ int WriteFile(Writer* w, PackPool* pool, const BuildEntry& e, BuildStats* stats,
   // A file in one piece is written whole; a longer one gets its packed size
   // patched in once its stream is complete.
   bool whole = piece.last;
-  uint64_t packed = sizeof kZlibHeader + piece.data.size() + 4;
+  uint64_t packed = kZlibHeaderBytes + piece.data.size() + 4;
   std::vector<uint8_t> head;
   if (PayloadAppendEntryHeader(&head, e.name.c_str(), static_cast<uint32_t>(e.size),
                                whole && packed <= kPayloadValueMax ? static_cast<uint32_t>(packed) : 0) != 0) {
@@ -67,7 +68,7 @@ int WriteFile(Writer* w, PackPool* pool, const BuildEntry& e, BuildStats* stats,
     ReportTooLarge(e);
     return -1;
   }
-  if (!Put(w, head) || !Put(w, kZlibHeader, sizeof kZlibHeader) || !Put(w, piece.data)) return -1;
+  if (!Put(w, head) || !Put(w, w->zlibHeader, kZlibHeaderBytes) || !Put(w, piece.data)) return -1;
   uint32_t adler = piece.adler;
   *done += piece.rawSize;
   ProgressUpdate(*done);
@@ -126,7 +127,8 @@ int BuildWritePayload(FILE* out, const std::string& outName, uint64_t imageLengt
     ReportError(nullptr, "cannot start the compressor");
     return -1;
   }
-  Writer w{out, &outName, imageLength, false};
+  Writer w{out, &outName, imageLength, false, {}};
+  CompressZlibHeader(options.level, w.zlibHeader);
   uint64_t done = 0;
   int rc = 0;
   ProgressStart("packing", total);

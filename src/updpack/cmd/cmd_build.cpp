@@ -1,7 +1,8 @@
 // updpack build [--stub UPDATER.EXE] -o UPDATE.EXE [--title PICTURE] [--from-utf8]
-//               [--force] [--ignore-check] [-j N] DIR
+//               [--force] [--ignore-check] [-j N] [--mtime TIME] [--level 1..12 | --best] DIR
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <memory>
 
 #include "updpack/build/build_run.h"
@@ -19,7 +20,9 @@ struct BuildArgs {
   std::string stub;
   std::string engine;
   std::string title;
+  std::string mtime;
   bool fromUtf8 = false;
+  bool best = false;
 };
 
 // The environment file is checked as `updpack check` does; its errors stop
@@ -89,6 +92,14 @@ int Run(const BuildArgs& args, BuildOptions* options) {
     ReportError(nullptr, "--engine: %s is not built in", args.engine.c_str());
     return kExitBadUsage;
   }
+  if (args.best) options->level = kCompressLevelMax;
+  if (options->level > CompressEngineMaxLevel(options->engine)) {
+    ReportWarning(nullptr, "%s compresses at most at level %d; level %d is made as that",
+                  CompressEngineName(options->engine), CompressEngineMaxLevel(options->engine),
+                  options->level);
+  }
+  if (BuildTimesFrom(args.mtime, getenv("SOURCE_DATE_EPOCH"), &options->times) != 0)
+    return kExitBadUsage;
   if (!args.title.empty() && AddTitlePicture(args.title, options) != 0) {
     return kExitBadInput;
   }
@@ -118,6 +129,16 @@ void RegisterBuildCommand(CLI::App& app, UpdpackContext& context) {
                 "Pack a UTF-8 install.env converted to Shift-JIS (CP932)");
   cmd->add_flag("-f,--force", options->force, "Replace an existing output");
   cmd->add_flag("--ignore-check", options->ignoreChecks, "Build despite errors in install.env");
+  cmd->add_option("--mtime", args->mtime,
+                  "Give every file this time (seconds since 1970 or YYYY-MM-DD[ hh:mm:ss] UTC); "
+                  "without it, times after SOURCE_DATE_EPOCH are clamped to it");
+  CLI::Option* level =
+      cmd->add_option("--level", options->level,
+                      "Compression level, 1 (fastest) to 12 (smallest); default 6")
+          ->check(CLI::Range(kCompressLevelMin, kCompressLevelMax));
+  cmd->add_flag("--best", args->best,
+                "The smallest update: level 12, for the final build of a release")
+      ->excludes(level);
   cmd->add_option("-j,--jobs", options->jobs, "Compression threads (default: one per core)")
       ->check(CLI::Range(0, 1024));
   // For comparing the compressors; the default is the fastest one built in.

@@ -72,8 +72,10 @@ int RunVerify(const std::string& path) {
   }
   PackClose(&reader);
   if (rc != 0) return kExitBadInput;
-  ReportInfo("%s: OK (%llu files, %llu folders)\n", FsShown(path).c_str(),
-             static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders));
+  // The signature itself is the signing tool's to check.
+  ReportInfo("%s: OK (%llu files, %llu folders%s)\n", FsShown(path).c_str(),
+             static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders),
+             reader.location.certificateBytes ? "; signed" : "");
   return kExitOk;
 }
 

@@ -21,8 +21,6 @@ struct CompressEngine {
 
 namespace {
 
-constexpr int kLevel = 6;
-
 #ifdef UPD_HAVE_LIBDEFLATE
 int LibdeflatePiece(CompressEngine* e, const uint8_t* data, size_t size, bool last,
                     std::vector<uint8_t>* out) {
@@ -95,13 +93,29 @@ bool CompressEngineByName(const char* name, CompressEngineKind* kind) {
 
 bool CompressEngineUsesHistory(CompressEngineKind kind) { return kind == CompressEngineKind::kZlib; }
 
-CompressEngine* CompressEngineCreate(CompressEngineKind kind) {
+int CompressEngineMaxLevel(CompressEngineKind kind) {
+  return kind == CompressEngineKind::kLibdeflate ? kCompressLevelMax : 9;
+}
+
+void CompressZlibHeader(int level, uint8_t header[2]) {
+  // FLEVEL: 0 fastest, 1 fast, 2 default, 3 maximum; FCHECK makes the
+  // 16-bit header a multiple of 31.
+  int flevel = level <= 1 ? 0 : level <= 5 ? 1 : level == 6 ? 2 : 3;
+  unsigned value = 0x7800u | static_cast<unsigned>(flevel << 6);
+  value += 31 - value % 31;
+  header[0] = static_cast<uint8_t>(value >> 8);
+  header[1] = static_cast<uint8_t>(value);
+}
+
+CompressEngine* CompressEngineCreate(CompressEngineKind kind, int level) {
   if (!CompressEngineAvailable(kind)) return nullptr;
+  if (level < kCompressLevelMin) level = kCompressLevelMin;
+  if (level > CompressEngineMaxLevel(kind)) level = CompressEngineMaxLevel(kind);
   CompressEngine* e = new CompressEngine();
   e->kind = kind;
 #ifdef UPD_HAVE_LIBDEFLATE
   if (kind == CompressEngineKind::kLibdeflate) {
-    e->ld = libdeflate_alloc_compressor(kLevel);
+    e->ld = libdeflate_alloc_compressor(level);
     if (!e->ld) {
       delete e;
       return nullptr;
@@ -110,7 +124,7 @@ CompressEngine* CompressEngineCreate(CompressEngineKind kind) {
   }
 #endif
   // Raw deflate (negative window bits): the packer writes the zlib wrapper.
-  if (deflateInit2(&e->zs, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+  if (deflateInit2(&e->zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     delete e;
     return nullptr;
   }

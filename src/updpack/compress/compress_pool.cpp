@@ -132,7 +132,7 @@ PackPool* PackPoolStart(const std::vector<PackSource>* sources, const PackOption
   pool->slots.resize(pool->window);
   pool->filled.assign(pool->window, 0);
   for (int i = 0; i < threads; ++i) {
-    CompressEngine* engine = CompressEngineCreate(options.engine);
+    CompressEngine* engine = CompressEngineCreate(options.engine, options.level);
     if (!engine) {
       PackPoolFinish(pool);
       return nullptr;

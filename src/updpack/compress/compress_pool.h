@@ -35,6 +35,7 @@ struct PackPiece {
 struct PackOptions {
   int threads = 1;
   CompressEngineKind engine = CompressEngineKind::kZlib;
+  int level = kCompressLevelDefault;
   size_t pieceSize = kPackPieceSize;
 };
 

@@ -10,6 +10,7 @@ namespace {
 
 using testpayload::Put16;
 using testpayload::Put32;
+using testpayload::Recorder;
 using testpayload::TempFileWith;
 using testpayload::Writer;
 
@@ -64,6 +65,65 @@ TEST(PayloadLocate, RejectsFilesWithoutAPlausibleTrailer) {
   EXPECT_EQ(where.length, 0u);
   PayloadEntry entry;
   EXPECT_EQ(PayloadReadEntry(f, where.length, &entry, IsLeadByte), kPayloadCorrupt);
+  fclose(f);
+}
+
+// A PE32 header whose security directory a signing tool fills in: DOS
+// header, "PE\0\0", COFF header, optional header with 16 directories.
+std::string PeImage(size_t extra) {
+  std::string image(64 + 4 + 20 + 224, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  image[0x3C] = 64;
+  image.replace(64, 4, std::string("PE\0\0", 4));
+  image[64 + 4 + 16] = static_cast<char>(224);  // size of the optional header
+  image[88] = 0x0B;                             // PE32 magic 0x10B
+  image[89] = 0x01;
+  image[88 + 92] = 16;                          // number of directories
+  return image + std::string(extra, 'i');
+}
+
+// Signs the archive the way signing tools do: zero padding up to an 8-byte
+// boundary, the certificate table after it, the security directory set.
+std::string Sign(std::string archive, uint32_t tableSize) {
+  archive.append((8 - archive.size() % 8) % 8, '\0');
+  std::string directory;
+  Put32(&directory, static_cast<uint32_t>(archive.size()));
+  Put32(&directory, tableSize);
+  archive.replace(88 + 96 + 4 * 8, 8, directory);
+  return archive + std::string(tableSize, 'c');
+}
+
+TEST(PayloadLocate, FindsThePayloadOfASignedFileWhateverThePadding) {
+  Writer w;
+  w.Folder("DirectX\\");
+  w.File("DirectX\\dx.cab", std::string(300, 'x'));
+  for (size_t extra = 0; extra < 8; ++extra) {
+    std::string image = PeImage(extra);
+    std::string archive = Sign(w.Finish(image), 1024);
+    FILE* f = TempFileWith(archive);
+    PayloadLocation where{};
+    ASSERT_EQ(PayloadLocate(f, &where), 0) << extra;
+    EXPECT_EQ(where.first, image.size());
+    EXPECT_EQ(where.length, w.Payload().size());
+    EXPECT_EQ(where.certificateBytes, 1024u);
+    Recorder r;
+    PayloadWalkOps ops{&r, IsLeadByte, Recorder::MakeFolder, Recorder::ExtractFile};
+    EXPECT_EQ(PayloadWalk(f, where.length, "d", kPayloadFullMode, ops), 0) << extra;
+    ASSERT_EQ(r.files.size(), 1u);
+    EXPECT_EQ(r.files[0].data, std::string(300, 'x'));
+    fclose(f);
+  }
+  // A table that does not end the file, or hides no payload, is not looked
+  // into: such files read as unsigned ones do.
+  std::string signedArchive = Sign(w.Finish(PeImage(3)), 64);
+  FILE* f = TempFileWith(signedArchive + "tail");
+  PayloadLocation where{};
+  EXPECT_EQ(PayloadLocate(f, &where), -1);
+  fclose(f);
+  std::string bare = Sign(PeImage(5), 64);
+  f = TempFileWith(bare);
+  EXPECT_EQ(PayloadLocate(f, &where), -1);
   fclose(f);
 }
 

@@ -173,4 +173,16 @@ TEST(PayloadWalk, OutputPathThatDoesNotFitFails) {
   EXPECT_EQ(r2.files.size(), 1u);
 }
 
+// A work folder whose temp path could not be read is empty: writing
+// "\install.env" at the drive's root instead must not happen.
+TEST(PayloadWalk, EmptyDestinationFailsBeforeWritingAnything) {
+  for (int mode : {kPayloadFullMode, kPayloadStartupMode}) {
+    Recorder r;
+    const char* reason = nullptr;
+    EXPECT_EQ(WalkArchive(UpdateWithDirectX().Finish(kImage), mode, &r, "", &reason), -1);
+    EXPECT_TRUE(r.events.empty());
+    EXPECT_STREQ(reason, "no destination folder");
+  }
+}
+
 }  // namespace

@@ -141,6 +141,74 @@ TEST(BuildTool, SameInputsGiveTheSameBytesWhateverTheThreadCount) {
   for (const auto& e : u.entries) EXPECT_TRUE(e.folder || e.inflated) << e.name;
 }
 
+// Two checkouts of the same files at different times build alike once the
+// times are clamped (SOURCE_DATE_EPOCH) or set (--mtime); a time before the
+// clamp is kept.
+TEST(BuildTool, CheckoutsAtDifferentTimesBuildAlike) {
+  Sample a, b;
+  for (size_t i = 0; i < b.files.size(); ++i) {
+    testupd::SetMtime(a.src + "/" + a.files[i].first, kStampSeconds + 100, 0);
+    testupd::SetMtime(b.src + "/" + b.files[i].first, kStampSeconds + 5000 + i, 0);
+  }
+  for (Sample* s : {&a, &b}) {
+    WriteBytes(s->src + "/old.txt", "old");
+    testupd::SetMtime(s->src + "/old.txt", 1600000000, 0);
+  }
+  const uint64_t clamp = PayloadTimeFromUnix(kStampSeconds + 50, 0);
+  setenv("SOURCE_DATE_EPOCH", std::to_string(kStampSeconds + 50).c_str(), 1);
+  std::string ua = a.dir / "u.exe", ub = b.dir / "u.exe";
+  EXPECT_EQ(a.Build(ua, {"-q"}).code, 0);
+  EXPECT_EQ(b.Build(ub, {"-q"}).code, 0);
+  setenv("SOURCE_DATE_EPOCH", "soon", 1);
+  EXPECT_EQ(a.Build(a.dir / "bad.exe", {"-q"}).code, 2);
+  unsetenv("SOURCE_DATE_EPOCH");
+  ASSERT_TRUE(ReadBytes(ua) == ReadBytes(ub));
+  ParsedUpdate u = ParseUpdate(ReadBytes(ua));
+  ASSERT_TRUE(u.ok);
+  for (const auto& e : u.entries) {
+    if (e.folder) continue;
+    EXPECT_EQ(e.stamp, e.name == "old.txt" ? PayloadTimeFromUnix(1600000000, 0) : clamp) << e.name;
+  }
+
+  // --mtime gives every file its time, the old one too.
+  ASSERT_EQ(a.Build(ua, {"-q", "--force", "--mtime", "2024-01-02 03:04:05"}).code, 0);
+  ASSERT_EQ(b.Build(ub, {"-q", "--force", "--mtime", "@1704164645"}).code, 0);
+  ASSERT_TRUE(ReadBytes(ua) == ReadBytes(ub));
+  for (const auto& e : ParseUpdate(ReadBytes(ua)).entries) {
+    if (e.folder) continue;
+    EXPECT_EQ(e.stamp, PayloadTimeFromUnix(1704164645, 0)) << e.name;
+  }
+  EXPECT_EQ(a.Build(a.dir / "bad.exe", {"-q", "--mtime", "2024-13-01"}).code, 2);
+}
+
+// Each level makes ordinary zlib streams whose header names the level's
+// class, and --best is the smallest (level 1 may beat 6 on odd data: not
+// compared).
+TEST(BuildTool, LevelsMakeOrdinaryStreamsAndBestIsSmallest) {
+  Sample s;
+  std::vector<size_t> sizes;
+  for (std::vector<std::string> level : std::vector<std::vector<std::string>>{
+           {"--level", "1"}, {}, {"--level", "9"}, {"--best"}}) {
+    std::string out = s.dir / ("l" + std::to_string(sizes.size()) + ".exe");
+    level.push_back("-q");
+    ASSERT_EQ(s.Build(out, level).code, 0);
+    std::string bytes = ReadBytes(out);
+    sizes.push_back(bytes.size());
+    ParsedUpdate u = ParseUpdate(bytes);
+    ASSERT_TRUE(u.ok);
+    const char* header[] = {"\x78\x01", "\x78\x9c", "\x78\xda", "\x78\xda"};
+    for (const auto& e : u.entries) {
+      if (e.folder) continue;
+      EXPECT_TRUE(e.inflated) << e.name;
+      EXPECT_EQ(e.stream.substr(0, 2), std::string(header[sizes.size() - 1], 2)) << e.name;
+    }
+  }
+  EXPECT_GT(sizes[1], sizes[2]);
+  EXPECT_GT(sizes[2], sizes[3]);
+  EXPECT_EQ(s.Build(s.dir / "x.exe", {"--best", "--level", "3"}).code, 2);
+  EXPECT_EQ(s.Build(s.dir / "x.exe", {"--level", "13"}).code, 2);
+}
+
 std::vector<std::string> Listing(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& item : testupd::fs::directory_iterator(folder))
