@@ -344,7 +344,7 @@ TEST_F(UpdaterE2e, ExitsOfTheStartUp) {
 
   // A section without its terminator: the message, -1 after either button,
   // and the work folder stays.
-  std::string open = Pack({{"install.env", Env("Open", "[ini]\r\nA=1\r\n")}}, "--force");
+  std::string open = Pack({{"install.env", Env("Open", "[ini]\r\nA=1\r\n")}}, "--ignore-check");
   for (int button : {IDCANCEL, IDRETRY}) {
     p = Start(open);
     ASSERT_TRUE(DrvAnswerBox(*p, button, nullptr, &message, kWaitMs));
