@@ -68,18 +68,6 @@ std::string Env(const std::string& title) {
          "\r\nEXENAME\tnot-there.exe\r\n[EOF]\r\n";
 }
 
-std::string Noise(size_t size) {
-  std::string out(size, '\0');
-  uint32_t x = 2463534242u;
-  for (char& c : out) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x >> 24);
-  }
-  return out;
-}
-
 // The game's files before the update: a.dat, big.dat and c.dat are replaced
 // by the update, in that order; keep.txt is not in it.
 const std::map<std::string, std::string> kOld = {

@@ -59,18 +59,6 @@ std::string Env(const std::string& title, const std::string& more = "") {
          "\r\nEXENAME\tnot-there.exe\r\n" + more + "[EOF]\r\n";
 }
 
-std::string Noise(size_t size) {
-  std::string out(size, '\0');
-  uint32_t x = 2463534242u;
-  for (char& c : out) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x >> 24);
-  }
-  return out;
-}
-
 class UpdaterE2e : public ::testing::Test {
  protected:
   void SetUp() override { before_ = WorkFolders(); }

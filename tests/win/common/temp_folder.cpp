@@ -1,5 +1,6 @@
 #include "win/common/temp_folder.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -71,4 +72,16 @@ void RemoveTree(const std::string& path) {
     FindClose(h);
   }
   RemoveDirectoryA(path.c_str());
+}
+
+std::string Noise(size_t size) {
+  std::string out(size, '\0');
+  uint32_t x = 2463534242u;
+  for (char& c : out) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    c = static_cast<char>(x >> 24);
+  }
+  return out;
 }

@@ -23,3 +23,5 @@ bool FolderExists(const std::string& path);
 std::string CurrentFolder();
 // Deletes a folder tree, clearing read-only flags on the way.
 void RemoveTree(const std::string& path);
+// Bytes that do not compress, the same for the same size.
+std::string Noise(size_t size);
