@@ -10,6 +10,7 @@ namespace {
 
 HWND g_window = nullptr;
 HWND g_animation = nullptr;
+bool g_held = false;  // the path and the bars paint only in frames
 uint32_t g_payloadTotal = 0;
 
 // The dialog's bars and animation need their window classes. The common
@@ -27,7 +28,25 @@ void SetBar(HWND dialog, int id, uint32_t upper) {
   SendDlgItemMessageA(dialog, id, PBM_SETPOS, 0, 0);
 }
 
+const int kFramedControls[] = {IDC_COPY_FILE_NAME, IDC_COPY_FILE_BAR, IDC_COPY_TOTAL_BAR};
+
 }  // namespace
+
+void CopyProgressHold(HWND window) {
+  if (!window || window != g_window) return;
+  g_held = true;
+  for (int id : kFramedControls) SendDlgItemMessageA(window, id, WM_SETREDRAW, FALSE, 0);
+}
+
+void CopyProgressShowFrame(HWND window) {
+  if (!window || window != g_window || !g_held) return;
+  for (int id : kFramedControls) {
+    HWND control = GetDlgItem(window, id);
+    SendMessageA(control, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    SendMessageA(control, WM_SETREDRAW, FALSE, 0);
+  }
+}
 
 HWND OpenCopyProgress(uint32_t payloadLength) {
   g_payloadTotal = payloadLength;
@@ -48,6 +67,7 @@ int CloseCopyProgress() {
   if (!g_window) return 1;
   DestroyWindow(g_window);
   g_window = nullptr;
+  g_held = false;
   g_animation = nullptr;
   PumpMessages();
   return 0;

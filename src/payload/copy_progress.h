@@ -12,6 +12,15 @@
 // the copy then runs without a window.
 HWND OpenCopyProgress(uint32_t payloadLength);
 
+// Painting the path and the bars on every change costs more than copying on
+// some systems, and nobody reads 300 paths a second. Between frames the three
+// controls take every text and position but do not paint: CopyProgressHold
+// stops their painting, CopyProgressShowFrame paints what they hold now and
+// stops it again. Both act on the open window only, and a frame only while
+// it is held.
+void CopyProgressHold(HWND window);
+void CopyProgressShowFrame(HWND window);
+
 // Destroys the window: 0, or 1 when none was open.
 int CloseCopyProgress();
 

@@ -1,6 +1,7 @@
 #include "payload/extract.h"
 
 #include <commctrl.h>
+#include <io.h>
 
 #include <cstdlib>
 
@@ -20,7 +21,8 @@ uint32_t g_payloadLength = 0;
 
 // A bar update repaints the bar at once and costs more than inflating a
 // chunk on some systems, while nobody sees a change faster than this. The
-// bars move at most this often, and always at a file's last chunk.
+// bars move at most this often, and always at a file's last chunk; while the
+// window holds its painting, what changed is painted as one frame this often.
 constexpr DWORD kBarIntervalMs = 40;
 
 // What the bars of one window show now, so that unchanged positions are not
@@ -55,7 +57,8 @@ void ShowChunkProgress(void* context, uint32_t written, uint32_t position) {
   if (output->window) {
     DWORD now = GetTickCount();
     bool last = written >= output->size;
-    if (last || !g_bars.updated || now - g_bars.lastTick >= kBarIntervalMs) {
+    bool frame = !g_bars.updated || now - g_bars.lastTick >= kBarIntervalMs;
+    if (last || frame) {
       uint32_t file = written / kPayloadChunkSize;
       uint32_t total = position / kPayloadChunkSize;
       if (file != g_bars.file) {
@@ -66,6 +69,9 @@ void ShowChunkProgress(void* context, uint32_t written, uint32_t position) {
         SendDlgItemMessageA(output->window, IDC_COPY_TOTAL_BAR, PBM_SETPOS, total, 0);
         g_bars.total = total;
       }
+    }
+    if (frame) {
+      CopyProgressShowFrame(output->window);
       g_bars.lastTick = now;
       g_bars.updated = true;
     }
@@ -75,15 +81,18 @@ void ShowChunkProgress(void* context, uint32_t written, uint32_t position) {
   PumpMessages();
 }
 
-void SetLastWriteTime(const char* path, uint64_t stamp) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+// Stamps the file through the handle it was written with: its data are
+// flushed first, so closing it writes nothing more that would move the time,
+// and the file is not opened a second time.
+bool StampOpenFile(FILE* file, uint64_t stamp) {
+  if (fflush(file) != 0) return false;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE) return true;
   FILETIME time;
   time.dwLowDateTime = static_cast<DWORD>(stamp);
   time.dwHighDateTime = static_cast<DWORD>(stamp >> 32);
-  SetFileTime(file, nullptr, nullptr, &time);
-  CloseHandle(file);
+  SetFileTime(handle, nullptr, nullptr, &time);
+  return true;
 }
 
 struct WalkContext {
@@ -128,7 +137,10 @@ int ExtractPayload(const char* destination, int mode) {
   FILE* stream = OpenPayload();
   if (!stream) FailExtraction();
   WalkContext context{nullptr};
-  if (mode == kPayloadFullMode) context.window = OpenCopyProgress(g_payloadLength);
+  if (mode == kPayloadFullMode) {
+    context.window = OpenCopyProgress(g_payloadLength);
+    CopyProgressHold(context.window);
+  }
   PayloadWalkOps ops{&context, AnsiIsLeadByte, MakeFolder, ExtractFile};
   int result = PayloadWalk(stream, g_payloadLength, destination, mode, ops);
   fclose(stream);
@@ -168,11 +180,11 @@ int ExtractEntry(FILE* stream, uint32_t size, uint32_t packedSize, const char* o
     uint32_t written = 0;
     result = PayloadInflateEntry(stream, packedSize, position, in, out, sink, &written);
     // A file whose last bytes cannot be flushed is as short as a failed write.
+    if (result == 0 && !StampOpenFile(output.file, stamp)) result = 1;
     if (fclose(output.file) != 0) result = 1;
   }
   free(in);
   free(out);
-  if (result == 0) SetLastWriteTime(outputPath, stamp);
   return result;
 }
 
