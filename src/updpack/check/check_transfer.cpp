@@ -133,13 +133,28 @@ char Lower(char c) { return static_cast<char>(tolower(static_cast<unsigned char>
 
 // File-search matching of one name against a pattern with "*" and "?",
 // ASCII letters in any case; "*.*" matches names without a dot as well.
+// Backtracks only to the last "*", so a line of many stars costs the
+// product of the two lengths at most, not an exponent of them.
 bool WildMatch(const char* pattern, const char* name) {
   if (strcmp(pattern, "*.*") == 0) return true;
-  if (*pattern == '\0') return *name == '\0';
-  if (*pattern == '*') return WildMatch(pattern + 1, name) || (*name && WildMatch(pattern, name + 1));
-  if (*name == '\0') return false;
-  if (*pattern != '?' && Lower(*pattern) != Lower(*name)) return false;
-  return WildMatch(pattern + 1, name + 1);
+  const char* star = nullptr;  // the last "*" seen, and where its match ends
+  const char* resume = nullptr;
+  while (*name) {
+    if (*pattern == '*') {
+      star = pattern++;
+      resume = name;
+    } else if (*pattern && (*pattern == '?' || Lower(*pattern) == Lower(*name))) {
+      ++pattern;
+      ++name;
+    } else if (star) {
+      pattern = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
 }
 
 // Whether a [delfiles_afterinst] line deletes the file at this relative path.

@@ -36,6 +36,9 @@ TEST(CheckTransfer, LinesThatWillNotDoWhatTheySeem) {
                        {C::kDeletesOwnFile, 23},    // *.* takes Readme.txt
                        {C::kDeletesOwnFile, 24},    // bin\*.exe takes bin\Game.exe
                        {C::kDeletesOwnFile, 25},    // readme.TXT in any case
+                       {C::kDeletesOwnFile, 28},    // stars and "?" between letters
+                       {C::kDeletesOwnFile, 29},    // in a folder too
+                       // 27: sixty stars before "kk" take nothing, at once
                    }));
   EXPECT_NE(discMessage.find("\"DRIVE\""), std::string::npos) << discMessage;
   EXPECT_EQ(result.errors, 0);
