@@ -9,6 +9,7 @@
 #include "payload/format.h"
 #include "payload/inflate_entry.h"
 #include "payload/names.h"
+#include "payload/read_ahead.h"
 #include "payload/walk.h"
 #include "resources/copy_progress_ids.h"
 #include "startup/workfolder.h"
@@ -95,6 +96,82 @@ bool StampOpenFile(FILE* file, uint64_t stamp) {
   return true;
 }
 
+// A file's output is open: its path on the label, and the file bar starts
+// over; a range or position the bar already has is not sent again (the small
+// files of a payload mostly share 0 to 0).
+void ShowFileStart(HWND window, const char* path, uint32_t size) {
+  if (!window) return;
+  SetDlgItemTextA(window, IDC_COPY_FILE_NAME, path);
+  FollowWindow(window);
+  uint32_t range = (size / kPayloadChunkSize) & 0xFFFF;
+  if (range != g_bars.fileRange) {
+    SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+    g_bars.fileRange = range;
+  }
+  if (g_bars.file != 0) {
+    SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
+    g_bars.file = 0;
+  }
+}
+
+// Closes a file's output, stamped when its data all arrived; 0, or 1 when
+// the data did not all arrive or the last of it could not be flushed (as
+// short as a failed write).
+int FinishFile(FILE* file, uint64_t stamp, int result) {
+  if (result == 0 && !StampOpenFile(file, stamp)) result = 1;
+  if (fclose(file) != 0) result = 1;
+  return result;
+}
+
+void PumpIdle() { PumpMessages(); }
+
+// The full walk with the payload read and inflated on a thread of its own
+// while this one creates and writes the files and shows the progress, in the
+// walk's order. The same result as PayloadWalk; *started is false when no
+// reading thread could be started (nothing has been read then).
+int WalkAhead(FILE* stream, const char* destination, HWND window, bool* started) {
+  *started = ReadAheadStart(stream, g_payloadLength, destination, kPayloadFullMode);
+  if (!*started) return -1;
+  EntryOutput output{nullptr, window, 0};
+  uint64_t stamp = 0;
+  for (;;) {
+    const ReadAheadEvent* e = ReadAheadNext(PumpIdle);
+    bool failed = false;
+    bool ended = false;
+    int result = 0;
+    switch (e->kind) {
+      case kAheadFolder:
+        CreateDirectoryA(e->path, nullptr);
+        break;
+      case kAheadFileBegin:
+        output.file = fopen(e->path, "wb");
+        output.size = e->size;
+        stamp = e->stamp;
+        if (output.file) ShowFileStart(window, e->path, e->size);
+        failed = !output.file;
+        break;
+      case kAheadChunk:
+        failed = !output.file || PayloadWriteStdio(output.file, e->data, e->length) != 0;
+        if (!failed) ShowChunkProgress(&output, e->written, e->position);
+        break;
+      case kAheadFileEnd:
+        failed = !output.file || FinishFile(output.file, stamp, e->result) != 0;
+        output.file = nullptr;
+        break;
+      default:
+        ended = true;
+        result = e->result;
+        break;
+    }
+    ReadAheadRelease();
+    if (failed || ended) {
+      if (output.file) fclose(output.file);
+      ReadAheadStop();
+      return failed ? -1 : result;
+    }
+  }
+}
+
 struct WalkContext {
   HWND window;
 };
@@ -141,8 +218,15 @@ int ExtractPayload(const char* destination, int mode) {
     context.window = OpenCopyProgress(g_payloadLength);
     CopyProgressHold(context.window);
   }
-  PayloadWalkOps ops{&context, AnsiIsLeadByte, MakeFolder, ExtractFile};
-  int result = PayloadWalk(stream, g_payloadLength, destination, mode, ops);
+  // Start-up mode reads a few small files: a thread would cost more than it
+  // saves there.
+  bool ahead = false;
+  int result = -1;
+  if (mode == kPayloadFullMode) result = WalkAhead(stream, destination, context.window, &ahead);
+  if (!ahead) {
+    PayloadWalkOps ops{&context, AnsiIsLeadByte, MakeFolder, ExtractFile};
+    result = PayloadWalk(stream, g_payloadLength, destination, mode, ops);
+  }
   fclose(stream);
   if (result != 0) FailExtraction();
   CloseCopyProgress();
@@ -161,27 +245,11 @@ int ExtractEntry(FILE* stream, uint32_t size, uint32_t packedSize, const char* o
     output.file = fopen(outputPath, "wb");
   }
   if (output.file) {
-    if (window) {
-      SetDlgItemTextA(window, IDC_COPY_FILE_NAME, outputPath);
-      // The file bar starts over; a range or position it already has is not
-      // sent again (the small files of a payload mostly share 0 to 0).
-      FollowWindow(window);
-      uint32_t range = (size / kPayloadChunkSize) & 0xFFFF;
-      if (range != g_bars.fileRange) {
-        SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, range));
-        g_bars.fileRange = range;
-      }
-      if (g_bars.file != 0) {
-        SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
-        g_bars.file = 0;
-      }
-    }
+    ShowFileStart(window, outputPath, size);
     PayloadSink sink{&output, WriteChunk, ShowChunkProgress};
     uint32_t written = 0;
     result = PayloadInflateEntry(stream, packedSize, position, in, out, sink, &written);
-    // A file whose last bytes cannot be flushed is as short as a failed write.
-    if (result == 0 && !StampOpenFile(output.file, stamp)) result = 1;
-    if (fclose(output.file) != 0) result = 1;
+    result = FinishFile(output.file, stamp, result);
   }
   free(in);
   free(out);

@@ -1,0 +1,214 @@
+#include "payload/read_ahead.h"
+
+#include <process.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "payload/inflate_entry.h"
+#include "payload/walk.h"
+#include "support/ansi.h"
+#include "support/msgbox.h"
+
+namespace {
+
+// Sixteen chunks ahead keep the reader busy while a file is created, and
+// cost 2 MiB.
+constexpr int kSlots = 16;
+constexpr DWORD kIdleMs = 20;
+
+struct Slot {
+  ReadAheadEvent event;
+  unsigned char* buffer;  // kPayloadChunkSize bytes, the chunk's data
+};
+
+struct Ring {
+  CRITICAL_SECTION lock;
+  CONDITION_VARIABLE filled;  // a slot was published, or the reader ended
+  CONDITION_VARIABLE freed;   // a slot was given back, or the caller gave up
+  Slot slots[kSlots];
+  int head;   // the caller's next slot
+  int count;  // published slots not yet given back
+  bool stop;  // the caller gave up: the reader ends at its next step
+  bool ended; // the reader published its walk end (or stopped)
+  HANDLE thread;
+  // The reader's own state.
+  FILE* stream;
+  uint32_t length;
+  const char* destination;
+  int mode;
+  int tail;          // the reader's next slot
+  bool reserved;     // the reader holds the tail slot, not yet published
+  uint32_t written;  // inflated bytes of the current file
+  unsigned char* in;
+  unsigned char* out;
+};
+Ring g_ring;
+bool g_ready = false;
+
+// The reader: a free slot at the tail, or null when the caller gave up.
+Slot* Reserve() {
+  if (g_ring.reserved) return &g_ring.slots[g_ring.tail];
+  EnterCriticalSection(&g_ring.lock);
+  while (g_ring.count == kSlots && !g_ring.stop) {
+    SleepConditionVariableCS(&g_ring.freed, &g_ring.lock, INFINITE);
+  }
+  bool stop = g_ring.stop;
+  LeaveCriticalSection(&g_ring.lock);
+  if (stop) return nullptr;
+  g_ring.reserved = true;
+  return &g_ring.slots[g_ring.tail];
+}
+
+void Publish() {
+  EnterCriticalSection(&g_ring.lock);
+  g_ring.tail = (g_ring.tail + 1) % kSlots;
+  g_ring.count++;
+  g_ring.reserved = false;
+  WakeConditionVariable(&g_ring.filled);
+  LeaveCriticalSection(&g_ring.lock);
+}
+
+// Publishes a slot without data; false when the caller gave up.
+bool Send(int kind, const char* path, uint32_t size, uint64_t stamp, int result) {
+  Slot* slot = Reserve();
+  if (!slot) return false;
+  ReadAheadEvent& e = slot->event;
+  e.kind = kind;
+  e.path[0] = '\0';
+  if (path) {
+    strncpy(e.path, path, sizeof e.path - 1);
+    e.path[sizeof e.path - 1] = '\0';
+  }
+  e.size = size;
+  e.stamp = stamp;
+  e.data = nullptr;
+  e.length = 0;
+  e.result = result;
+  Publish();
+  return true;
+}
+
+void SendFolder(void*, const char* path) { Send(kAheadFolder, path, 0, 0, 0); }
+
+// A chunk is copied into its slot here and published by ChunkDone, which
+// the inflater calls after every write with the progress figures.
+int CopyChunk(void*, const unsigned char* data, uint32_t size) {
+  Slot* slot = Reserve();
+  if (!slot) return 1;
+  memcpy(slot->buffer, data, size);
+  g_ring.written += size;
+  ReadAheadEvent& e = slot->event;
+  e.kind = kAheadChunk;
+  e.data = slot->buffer;
+  e.length = size;
+  e.written = g_ring.written;
+  e.position = 0;
+  return 0;
+}
+
+void ChunkDone(void*, uint32_t, uint32_t position) {
+  if (!g_ring.reserved) return;
+  g_ring.slots[g_ring.tail].event.position = position;
+  Publish();
+}
+
+int ReadEntry(void*, FILE* stream, const PayloadEntry& entry, const char* path, uint32_t position) {
+  uint64_t stamp = 0;
+  if (PayloadReadTimeStamp(stream, &stamp) != 0) return 1;
+  if (!Send(kAheadFileBegin, path, entry.size, stamp, 0)) return 1;
+  g_ring.written = 0;
+  PayloadSink sink{nullptr, CopyChunk, ChunkDone};
+  uint32_t written = 0;
+  int result = PayloadInflateEntry(stream, entry.packedSize, position + kPayloadTimeStampBytes,
+                                   g_ring.in, g_ring.out, sink, &written);
+  if (g_ring.reserved) Publish();  // a chunk whose figures never came
+  if (!Send(kAheadFileEnd, nullptr, 0, 0, result)) return 1;
+  return result;
+}
+
+unsigned __stdcall Reader(void*) {
+  PayloadWalkOps ops{nullptr, AnsiIsLeadByte, SendFolder, ReadEntry};
+  int result = PayloadWalk(g_ring.stream, g_ring.length, g_ring.destination, g_ring.mode, ops);
+  Send(kAheadWalkEnd, nullptr, 0, 0, result);
+  EnterCriticalSection(&g_ring.lock);
+  g_ring.ended = true;
+  WakeConditionVariable(&g_ring.filled);
+  LeaveCriticalSection(&g_ring.lock);
+  return 0;
+}
+
+void Setup() {
+  if (g_ready) return;
+  InitializeCriticalSection(&g_ring.lock);
+  InitializeConditionVariable(&g_ring.filled);
+  InitializeConditionVariable(&g_ring.freed);
+  for (Slot& slot : g_ring.slots) {
+    slot.buffer = static_cast<unsigned char*>(AllocOrExit(kPayloadChunkSize));
+  }
+  g_ring.in = static_cast<unsigned char*>(AllocOrExit(kPayloadChunkSize));
+  g_ring.out = static_cast<unsigned char*>(AllocOrExit(kPayloadChunkSize));
+  g_ready = true;
+}
+
+}  // namespace
+
+bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination, int mode) {
+  Setup();
+  g_ring.head = 0;
+  g_ring.tail = 0;
+  g_ring.count = 0;
+  g_ring.stop = false;
+  g_ring.ended = false;
+  g_ring.reserved = false;
+  g_ring.stream = stream;
+  g_ring.length = length;
+  g_ring.destination = destination;
+  g_ring.mode = mode;
+  uintptr_t thread = _beginthreadex(nullptr, 0, Reader, nullptr, 0, nullptr);
+  g_ring.thread = reinterpret_cast<HANDLE>(thread);
+  return thread != 0;
+}
+
+const ReadAheadEvent* ReadAheadNext(void (*idle)()) {
+  if (!g_ring.thread) return nullptr;
+  EnterCriticalSection(&g_ring.lock);
+  while (g_ring.count == 0) {
+    // The reader always ends with a walk end, so an ended, empty ring
+    // cannot happen; a stopped one answers with a failed walk end.
+    if (g_ring.ended) {
+      LeaveCriticalSection(&g_ring.lock);
+      static ReadAheadEvent failed = {kAheadWalkEnd, "", 0, 0, nullptr, 0, 0, 0, -1};
+      return &failed;
+    }
+    if (!SleepConditionVariableCS(&g_ring.filled, &g_ring.lock, kIdleMs) && idle) {
+      LeaveCriticalSection(&g_ring.lock);
+      idle();
+      EnterCriticalSection(&g_ring.lock);
+    }
+  }
+  const ReadAheadEvent* event = &g_ring.slots[g_ring.head].event;
+  LeaveCriticalSection(&g_ring.lock);
+  return event;
+}
+
+void ReadAheadRelease() {
+  EnterCriticalSection(&g_ring.lock);
+  if (g_ring.count > 0) {
+    g_ring.head = (g_ring.head + 1) % kSlots;
+    g_ring.count--;
+    WakeConditionVariable(&g_ring.freed);
+  }
+  LeaveCriticalSection(&g_ring.lock);
+}
+
+void ReadAheadStop() {
+  if (!g_ring.thread) return;
+  EnterCriticalSection(&g_ring.lock);
+  g_ring.stop = true;
+  WakeConditionVariable(&g_ring.freed);
+  LeaveCriticalSection(&g_ring.lock);
+  WaitForSingleObject(g_ring.thread, INFINITE);
+  CloseHandle(g_ring.thread);
+  g_ring.thread = nullptr;
+}
