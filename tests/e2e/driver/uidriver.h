@@ -61,7 +61,9 @@ bool DrvClick(HWND window, int id);
 bool DrvType(HWND window, int id, const std::string& text);
 // Asks the window to close (WM_CLOSE).
 bool DrvClose(HWND window);
-// Sends a key press and release (WM_KEYDOWN/WM_KEYUP) to the window.
+// Sends a key press and release (WM_KEYDOWN/WM_KEYUP) to the window; false
+// when the press cannot be posted (a release to a window the press closed is
+// not a failure).
 bool DrvKey(HWND window, int virtualKey);
 
 // Waits for a message box, reads its caption and message, and presses the
