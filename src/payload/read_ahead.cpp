@@ -27,10 +27,10 @@ struct Ring {
   CONDITION_VARIABLE filled;  // a slot was published, or the reader ended
   CONDITION_VARIABLE freed;   // a slot was given back, or the caller gave up
   Slot slots[kSlots];
-  int head;   // the caller's next slot
-  int count;  // published slots not yet given back
-  bool stop;  // the caller gave up: the reader ends at its next step
-  bool ended; // the reader published its walk end (or stopped)
+  int head;    // the caller's next slot
+  int count;   // published slots not yet given back
+  bool stop;   // the caller gave up: the reader ends at its next step
+  bool ended;  // the reader published its walk end (or stopped)
   HANDLE thread;
   // The reader's own state.
   FILE* stream;

@@ -1,9 +1,8 @@
 // The payload extraction as the user sees it: payload_demo runs the
 // extraction on a copy of itself with a payload appended at test time.
-#include <windows.h>
-
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -191,6 +190,32 @@ TEST_F(PayloadE2e, SmallPayloadShowsEachPathWithItsBarsAndWritesEveryFile) {
   EXPECT_EQ(LastWriteTime(paths[0]), kStamp);
   EXPECT_EQ(LastWriteTime(paths[1]), kStamp + kSecond);
   EXPECT_EQ(LastWriteTime(paths[2]), kStamp + 2 * kSecond);
+}
+
+// The payload is read ahead of the writing, a few megabytes at most: many
+// times that, in large and small files, arrives whole, in order, stamped.
+TEST_F(PayloadE2e, PayloadManyTimesTheReadAheadArrivesWhole) {
+  Writer w;
+  std::vector<std::pair<std::string, std::string>> files;
+  files.push_back({"big1.bin", Incompressible(40 * kPayloadChunkSize + 17, 3)});
+  for (int i = 0; i < 40; ++i) {
+    files.push_back(
+        {"small\\" + std::to_string(i) + ".txt", std::string(100 + i * 977, 'a' + i % 26)});
+  }
+  files.push_back({"big2.bin", Incompressible(20 * kPayloadChunkSize, 4)});
+  w.Folder("small\\");
+  for (size_t i = 0; i < files.size(); ++i) {
+    w.File(files[i].first, files[i].second, kStamp + i * kSecond);
+  }
+  Start(MakeUpdate(w), "full \"" + dest_ + "\"");
+  int code = 1;
+  ASSERT_TRUE(DrvWaitExit(&p_, &code, kWaitMs));
+  EXPECT_EQ(code, 0);
+  for (size_t i = 0; i < files.size(); ++i) {
+    std::string path = dest_ + "\\" + files[i].first;
+    EXPECT_TRUE(ReadFileBytes(path) == files[i].second) << path;
+    EXPECT_EQ(LastWriteTime(path), kStamp + i * kSecond) << path;
+  }
 }
 
 TEST_F(PayloadE2e, CancelStopsOnlyTheAnimation) {
