@@ -1,8 +1,8 @@
 // `updpack check` on any bytes, report and all: the command as a game maker
 // runs it (summary, settings, sections, findings; with --from-utf8 -o every
-// other input), through its own command-line parsing, on a file in memory's
-// temp folder. The findings must agree with their counts and point at lines
-// of the file.
+// other input), through its own command-line parsing, on a file in a temp
+// folder of its own. The findings must agree with their counts and point at
+// lines of the file.
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
