@@ -1,8 +1,9 @@
 // The payload extraction as the user sees it: payload_demo runs the
 // extraction on a copy of itself with a payload appended at test time.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>
