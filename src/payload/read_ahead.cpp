@@ -24,31 +24,28 @@ struct Slot {
 
 struct Ring {
   CRITICAL_SECTION lock;
-  CONDITION_VARIABLE filled;  // a slot was published, or the reader ended
+  CONDITION_VARIABLE filled;  // a slot was published
   CONDITION_VARIABLE freed;   // a slot was given back, or the caller gave up
   Slot slots[kSlots];
-  int head;    // the caller's next slot
-  int count;   // published slots not yet given back
-  bool stop;   // the caller gave up: the reader ends at its next step
-  bool ended;  // the reader published its walk end (or stopped)
+  int head;   // the caller's next slot
+  int count;  // published slots not yet given back
+  bool stop;  // the caller gave up: the reader ends at its next step
   HANDLE thread;
   // The reader's own state.
   FILE* stream;
   uint32_t length;
   const char* destination;
   int mode;
-  int tail;          // the reader's next slot
-  bool reserved;     // the reader holds the tail slot, not yet published
-  uint32_t written;  // inflated bytes of the current file
+  int tail;  // the reader's next slot
   unsigned char* in;
   unsigned char* out;
 };
 Ring g_ring;
 bool g_ready = false;
 
-// The reader: a free slot at the tail, or null when the caller gave up.
+// The reader: a free slot at the tail, or null when the caller gave up. It
+// is the caller's once published.
 Slot* Reserve() {
-  if (g_ring.reserved) return &g_ring.slots[g_ring.tail];
   EnterCriticalSection(&g_ring.lock);
   while (g_ring.count == kSlots && !g_ring.stop) {
     SleepConditionVariableCS(&g_ring.freed, &g_ring.lock, INFINITE);
@@ -56,7 +53,6 @@ Slot* Reserve() {
   bool stop = g_ring.stop;
   LeaveCriticalSection(&g_ring.lock);
   if (stop) return nullptr;
-  g_ring.reserved = true;
   return &g_ring.slots[g_ring.tail];
 }
 
@@ -64,7 +60,6 @@ void Publish() {
   EnterCriticalSection(&g_ring.lock);
   g_ring.tail = (g_ring.tail + 1) % kSlots;
   g_ring.count++;
-  g_ring.reserved = false;
   WakeConditionVariable(&g_ring.filled);
   LeaveCriticalSection(&g_ring.lock);
 }
@@ -97,19 +92,17 @@ int CopyChunk(void*, const unsigned char* data, uint32_t size) {
   Slot* slot = Reserve();
   if (!slot) return 1;
   memcpy(slot->buffer, data, size);
-  g_ring.written += size;
   ReadAheadEvent& e = slot->event;
   e.kind = kAheadChunk;
   e.data = slot->buffer;
   e.length = size;
-  e.written = g_ring.written;
-  e.position = 0;
   return 0;
 }
 
-void ChunkDone(void*, uint32_t, uint32_t position) {
-  if (!g_ring.reserved) return;
-  g_ring.slots[g_ring.tail].event.position = position;
+void ChunkDone(void*, uint32_t written, uint32_t position) {
+  ReadAheadEvent& e = g_ring.slots[g_ring.tail].event;
+  e.written = written;
+  e.position = position;
   Publish();
 }
 
@@ -117,12 +110,10 @@ int ReadEntry(void*, FILE* stream, const PayloadEntry& entry, const char* path, 
   uint64_t stamp = 0;
   if (PayloadReadTimeStamp(stream, &stamp) != 0) return 1;
   if (!Send(kAheadFileBegin, path, entry.size, stamp, 0)) return 1;
-  g_ring.written = 0;
   PayloadSink sink{nullptr, CopyChunk, ChunkDone};
   uint32_t written = 0;
   int result = PayloadInflateEntry(stream, entry.packedSize, position + kPayloadTimeStampBytes,
                                    g_ring.in, g_ring.out, sink, &written);
-  if (g_ring.reserved) Publish();  // a chunk whose figures never came
   if (!Send(kAheadFileEnd, nullptr, 0, 0, result)) return 1;
   return result;
 }
@@ -131,10 +122,6 @@ unsigned __stdcall Reader(void*) {
   PayloadWalkOps ops{nullptr, AnsiIsLeadByte, SendFolder, ReadEntry};
   int result = PayloadWalk(g_ring.stream, g_ring.length, g_ring.destination, g_ring.mode, ops);
   Send(kAheadWalkEnd, nullptr, 0, 0, result);
-  EnterCriticalSection(&g_ring.lock);
-  g_ring.ended = true;
-  WakeConditionVariable(&g_ring.filled);
-  LeaveCriticalSection(&g_ring.lock);
   return 0;
 }
 
@@ -159,8 +146,6 @@ bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination, int 
   g_ring.tail = 0;
   g_ring.count = 0;
   g_ring.stop = false;
-  g_ring.ended = false;
-  g_ring.reserved = false;
   g_ring.stream = stream;
   g_ring.length = length;
   g_ring.destination = destination;
@@ -173,14 +158,9 @@ bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination, int 
 const ReadAheadEvent* ReadAheadNext(void (*idle)()) {
   if (!g_ring.thread) return nullptr;
   EnterCriticalSection(&g_ring.lock);
+  // The reader's last event is always its walk end, unless the caller gave
+  // up first and asks no more.
   while (g_ring.count == 0) {
-    // The reader always ends with a walk end, so an ended, empty ring
-    // cannot happen; a stopped one answers with a failed walk end.
-    if (g_ring.ended) {
-      LeaveCriticalSection(&g_ring.lock);
-      static ReadAheadEvent failed = {kAheadWalkEnd, "", 0, 0, nullptr, 0, 0, 0, -1};
-      return &failed;
-    }
     if (!SleepConditionVariableCS(&g_ring.filled, &g_ring.lock, kIdleMs) && idle) {
       LeaveCriticalSection(&g_ring.lock);
       idle();
