@@ -23,6 +23,7 @@
 #include "e2e/driver/uidriver.h"
 #include "payload/entry.h"
 #include "payload/format.h"
+#include "win/common/temp_folder.h"
 
 namespace {
 
@@ -41,25 +42,6 @@ double Now() {
 }
 
 bool IsLeadFn(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string child = path + "\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
-}
 
 // The baseline: every entry of the payload written below the folder.
 bool PlainExtract(const std::string& update, const std::string& folder) {

@@ -94,6 +94,19 @@ HWND DrvWaitBox(const DrvProcess& p, int timeoutMs) {
   return DrvWaitWindow(p, "#32770", nullptr, timeoutMs);
 }
 
+HWND DrvWaitDialogWith(const DrvProcess& p, HWND except, int controlId, int timeoutMs) {
+  HWND found = nullptr;
+  DrvWaitFor(
+      [&] {
+        for (HWND w : DrvTopWindows(p)) {
+          if (w != except && DrvClassName(w) == "#32770" && GetDlgItem(w, controlId)) found = w;
+        }
+        return found != nullptr;
+      },
+      timeoutMs);
+  return found;
+}
+
 std::vector<DrvControl> DrvListControls(HWND window) {
   std::vector<DrvControl> controls;
   for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -40,6 +40,10 @@ HWND DrvWaitWindow(const DrvProcess& p, const char* className, const char* title
 
 // Waits for a message box (or any dialog of class #32770) of the process.
 HWND DrvWaitBox(const DrvProcess& p, int timeoutMs = kDrvDefaultTimeoutMs);
+// A dialog of the process other than `except` (a main window that is a
+// dialog too) with a control of that id; null after the timeout.
+HWND DrvWaitDialogWith(const DrvProcess& p, HWND except, int controlId,
+                       int timeoutMs = kDrvDefaultTimeoutMs);
 
 // All visible top-level windows of the process.
 std::vector<HWND> DrvTopWindows(const DrvProcess& p);

@@ -76,15 +76,7 @@ const std::map<std::string, std::string> kOld = {
 // Presses the button of a dialog of the process other than the menu (which
 // is a dialog too); its message in *message.
 bool Answer(const DrvProcess& p, HWND menu, int button, std::string* message = nullptr) {
-  HWND box = nullptr;
-  DrvWaitFor(
-      [&] {
-        for (HWND w : DrvTopWindows(p)) {
-          if (w != menu && DrvClassName(w) == "#32770" && GetDlgItem(w, button)) box = w;
-        }
-        return box != nullptr;
-      },
-      kWaitMs);
+  HWND box = DrvWaitDialogWith(p, menu, button, kWaitMs);
   if (!box) return false;
   if (message) *message = DrvBoxMessage(box);
   return DrvClick(box, button);

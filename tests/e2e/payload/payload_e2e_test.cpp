@@ -28,18 +28,6 @@ constexpr int kWaitMs = 20000;
 constexpr uint64_t kStamp = 129069806450000000ull;
 constexpr uint64_t kSecond = 10000000ull;
 
-std::string Incompressible(size_t size, uint32_t seed) {
-  std::string out(size, '\0');
-  uint32_t x = seed;
-  for (char& c : out) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x >> 24);
-  }
-  return out;
-}
-
 class PayloadE2e : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -198,12 +186,12 @@ TEST_F(PayloadE2e, SmallPayloadShowsEachPathWithItsBarsAndWritesEveryFile) {
 TEST_F(PayloadE2e, PayloadManyTimesTheReadAheadArrivesWhole) {
   Writer w;
   std::vector<std::pair<std::string, std::string>> files;
-  files.push_back({"big1.bin", Incompressible(40 * kPayloadChunkSize + 17, 3)});
+  files.push_back({"big1.bin", Noise(40 * kPayloadChunkSize + 17, 3)});
   for (int i = 0; i < 40; ++i) {
     files.push_back(
         {"small\\" + std::to_string(i) + ".txt", std::string(100 + i * 977, 'a' + i % 26)});
   }
-  files.push_back({"big2.bin", Incompressible(20 * kPayloadChunkSize, 4)});
+  files.push_back({"big2.bin", Noise(20 * kPayloadChunkSize, 4)});
   w.Folder("small\\");
   for (size_t i = 0; i < files.size(); ++i) {
     w.File(files[i].first, files[i].second, kStamp + i * kSecond);
@@ -220,8 +208,8 @@ TEST_F(PayloadE2e, PayloadManyTimesTheReadAheadArrivesWhole) {
 }
 
 TEST_F(PayloadE2e, CancelStopsOnlyTheAnimation) {
-  std::string first = Incompressible(2 * kPayloadChunkSize + 1000, 1);
-  std::string second = Incompressible(3 * kPayloadChunkSize, 2);
+  std::string first = Noise(2 * kPayloadChunkSize + 1000, 1);
+  std::string second = Noise(3 * kPayloadChunkSize, 2);
   Writer w;
   w.File("first.bin", first, kStamp);
   w.File("second.bin", second, kStamp);

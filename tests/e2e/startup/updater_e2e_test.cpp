@@ -130,23 +130,9 @@ class UpdaterE2e : public ::testing::Test {
     RegCloseKey(key);
   }
 
-  // A dialog of the process other than the menu that has that button.
-  static HWND WaitBoxOver(const DrvProcess& p, HWND menu, int button) {
-    HWND found = nullptr;
-    DrvWaitFor(
-        [&] {
-          for (HWND w : DrvTopWindows(p)) {
-            if (w != menu && DrvClassName(w) == "#32770" && GetDlgItem(w, button)) found = w;
-          }
-          return found != nullptr;
-        },
-        kWaitMs);
-    return found;
-  }
-
   // Presses the button of the box over the menu; its message in *message.
   static bool Answer(const DrvProcess& p, HWND menu, int button, std::string* message = nullptr) {
-    HWND box = WaitBoxOver(p, menu, button);
+    HWND box = DrvWaitDialogWith(p, menu, button, kWaitMs);
     if (!box) return false;
     if (message) *message = DrvBoxMessage(box);
     return DrvClick(box, button) &&
@@ -274,7 +260,7 @@ TEST_F(UpdaterE2e, AbandonedUpdateKeepsTheMenuAndIgnoresItWhileBusy) {
   HWND menu = WaitMenu(*p, "Abandon");
   ASSERT_NE(menu, nullptr);
   ASSERT_TRUE(DrvClick(menu, 1001));  // nothing is installed under this title
-  HWND box = WaitBoxOver(*p, menu, IDOK);
+  HWND box = DrvWaitDialogWith(*p, menu, IDOK, kWaitMs);
   ASSERT_NE(box, nullptr);
   // While the update runs, "終了" and the close box are ignored.
   ASSERT_TRUE(DrvClick(menu, 1000));

@@ -74,9 +74,9 @@ void RemoveTree(const std::string& path) {
   RemoveDirectoryA(path.c_str());
 }
 
-std::string Noise(size_t size) {
+std::string Noise(size_t size, uint32_t seed) {
   std::string out(size, '\0');
-  uint32_t x = 2463534242u;
+  uint32_t x = seed;
   for (char& c : out) {
     x ^= x << 13;
     x ^= x >> 17;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 struct TempFolder {
@@ -23,5 +24,5 @@ bool FolderExists(const std::string& path);
 std::string CurrentFolder();
 // Deletes a folder tree, clearing read-only flags on the way.
 void RemoveTree(const std::string& path);
-// Bytes that do not compress, the same for the same size.
-std::string Noise(size_t size);
+// Bytes that do not compress, the same for the same size and seed (not 0).
+std::string Noise(size_t size, uint32_t seed = 2463534242u);
