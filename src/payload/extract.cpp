@@ -125,6 +125,8 @@ int FinishFile(FILE* file, uint64_t stamp, int result) {
 
 void PumpIdle() { PumpMessages(); }
 
+void MakeFolder(void*, const char* path) { CreateDirectoryA(path, nullptr); }
+
 // The full walk with the payload read and inflated on a thread of its own
 // while this one creates and writes the files and shows the progress, in the
 // walk's order. The same result as PayloadWalk; *started is false when no
@@ -141,7 +143,7 @@ int WalkAhead(FILE* stream, const char* destination, HWND window, bool* started)
     int result = 0;
     switch (e->kind) {
       case kAheadFolder:
-        CreateDirectoryA(e->path, nullptr);
+        MakeFolder(nullptr, e->path);
         break;
       case kAheadFileBegin:
         output.file = fopen(e->path, "wb");
@@ -175,8 +177,6 @@ int WalkAhead(FILE* stream, const char* destination, HWND window, bool* started)
 struct WalkContext {
   HWND window;
 };
-
-void MakeFolder(void*, const char* path) { CreateDirectoryA(path, nullptr); }
 
 int ExtractFile(void* context, FILE* stream, const PayloadEntry& entry, const char* path,
                 uint32_t position) {
