@@ -25,6 +25,19 @@ bool IsUnsafeComponent(const char* begin, const char* end) {
   return true;
 }
 
+// The top-level component [begin, end) names the staging folder.
+bool IsStagingComponent(const char* begin, const char* end) {
+  while (end > begin && (end[-1] == '.' || end[-1] == ' ')) --end;
+  size_t length = sizeof kPayloadStagingName - 1;
+  if (static_cast<size_t>(end - begin) != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = begin[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kPayloadStagingName[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int PayloadReadEntry(FILE* stream, uint32_t available, PayloadEntry* entry, LeadByteFn isLead,
@@ -85,10 +98,12 @@ bool PayloadNameIsSafe(const char* name, bool isFolder, LeadByteFn isLead) {
     if (*p == ':') return false;
     if (IsSeparator(*p)) {
       if (IsUnsafeComponent(component, p)) return false;
+      if (component == name && IsStagingComponent(component, p)) return false;
       component = p + 1;
     }
     ++p;
   }
   if (component == p) return isFolder;  // ends with a separator: a folder only
+  if (component == name && IsStagingComponent(component, p)) return false;
   return !IsUnsafeComponent(component, p);
 }

@@ -20,7 +20,9 @@
 //
 // Names are relative paths: no drive, no colon, no leading separator, no
 // empty component and no "." or ".." component; anything else is a corrupt
-// archive, since it would write outside the destination folder.
+// archive, since it would write outside the destination folder. The top
+// level name kPayloadStagingName is the updater's own (see below) and is
+// refused too.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,12 @@ constexpr uint32_t kPayloadNameLengthBytes = 2;
 constexpr uint32_t kPayloadTimeStampBytes = 8;
 constexpr uint32_t kPayloadEndMarkerBytes = 4;
 constexpr uint32_t kPayloadTrailerBytes = 4;
+
+// The folder, at the top of the game's folder, where an update keeps the new
+// files, the ones they replace and its journal until the update is complete.
+// No entry may be called so at the top level, in any letter case, nor by a
+// spelling Windows trims to it (trailing dots and spaces).
+constexpr const char kPayloadStagingName[] = "~updtxn";
 
 // Name patterns of the files the start-up takes, tested in this order,
 // without regard to letter case.

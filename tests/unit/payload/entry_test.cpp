@@ -281,6 +281,16 @@ TEST(PayloadNameIsSafe, RefusesNamesThatLeaveTheDestination) {
   }
 }
 
+TEST(PayloadNameIsSafe, RefusesTheUpdatersStagingFolderAtTheTopOnly) {
+  for (const char* name : {"~updtxn", "~UPDTXN\\", "~UpdTxn\\x.dat", "~updtxn. .\\x", "~updtxn "}) {
+    EXPECT_FALSE(PayloadNameIsSafe(name, true, IsLeadByte)) << name;
+  }
+  EXPECT_FALSE(PayloadNameIsSafe("~updtxn\\journal", false, IsLeadByte));
+  for (const char* name : {"data\\~updtxn", "~updtxn2", "~updtx", "x~updtxn", "~updtxn.d\\"}) {
+    EXPECT_TRUE(PayloadNameIsSafe(name, true, IsLeadByte)) << name;
+  }
+}
+
 TEST(PayloadNameIsSafe, AcceptsOrdinaryRelativeNames) {
   EXPECT_TRUE(PayloadNameIsSafe("readme.txt", false, IsLeadByte));
   EXPECT_TRUE(PayloadNameIsSafe("DirectX\\dxsetup.exe", false, IsLeadByte));
