@@ -1,0 +1,147 @@
+#include "txn/txn_apply.h"
+
+#include <cstring>
+
+#include "payload/format.h"
+
+namespace {
+
+struct Paths {
+  char target[kPayloadPathMax];
+  char fresh[kPayloadPathMax];  // the new file in the staging folder
+  char old[kPayloadPathMax];    // the replaced file in the staging folder
+};
+
+// Every path of an entry; false when one does not fit (the update's checks
+// before it began make that impossible for a plan of its own).
+bool EntryPaths(const char* folder, const TxnEntry& e, Paths* p) {
+  return TxnTargetPath(p->target, sizeof p->target, folder, e.name) == 0 &&
+         TxnStagedPath(p->fresh, sizeof p->fresh, folder, 'n', e.index) == 0 &&
+         TxnStagedPath(p->old, sizeof p->old, folder, 'o', e.index) == 0;
+}
+
+// A rename, asked again while the player wants to retry a file in use. 0,
+// kTxnCancelled or kTxnFailed.
+int MoveAsking(const TxnFs& fs, const char* from, const char* to, bool replace,
+               const char* shown) {
+  for (;;) {
+    int r = fs.move(fs.context, from, to, replace);
+    if (r == 0) return 0;
+    if (r != kTxnInUse) return kTxnFailed;
+    if (!fs.retryInUse || !fs.retryInUse(fs.context, shown)) return kTxnCancelled;
+  }
+}
+
+// Puts the new file in the place of an old one that stays reachable in the
+// staging folder. 0, kTxnCancelled or kTxnFailed.
+int Replace(const TxnFs& fs, const Paths& p) {
+  for (;;) {
+    int r = fs.link(fs.context, p.target, p.old);
+    if (r == 0) {
+      int moved = MoveAsking(fs, p.fresh, p.target, true, p.target);
+      // Not replaced: the old file is still in its place, and its second
+      // name goes, so that nothing needs putting back (a game holding it
+      // would keep that from working).
+      if (moved != 0) fs.removeFile(fs.context, p.old);
+      return moved;
+    }
+    if (r != kTxnInUse) break;
+    if (!fs.retryInUse || !fs.retryInUse(fs.context, p.target)) return kTxnCancelled;
+  }
+  int result = MoveAsking(fs, p.target, p.old, false, p.target);
+  if (result == 0) result = MoveAsking(fs, p.fresh, p.target, false, p.target);
+  return result;
+}
+
+}  // namespace
+
+int TxnRollback(const char* folder, const TxnPlan& plan, size_t done, const TxnFs& fs) {
+  if (done > plan.entries.size()) done = plan.entries.size();
+  int result = 0;
+  for (size_t i = done; i-- > 0;) {
+    const TxnEntry& e = plan.entries[i];
+    Paths p;
+    if (!EntryPaths(folder, e, &p)) {
+      result = -1;
+      continue;
+    }
+    if (e.kind == kTxnFolder) {
+      // Only an empty folder goes: anything put there since stays.
+      if (!e.existed) fs.removeFolder(fs.context, p.target);
+      continue;
+    }
+    if (e.existed) {
+      // The old file is in the staging folder only once its replacement
+      // began; it goes back over whatever took its place (itself, when the
+      // new one never arrived).
+      if (fs.kind(fs.context, p.old) == kTxnIsFile &&
+          MoveAsking(fs, p.old, p.target, true, p.target) != 0) {
+        result = -1;
+      }
+    } else if (fs.kind(fs.context, p.fresh) == kTxnNone &&
+               fs.kind(fs.context, p.target) == kTxnIsFile) {
+      // The new file left the staging folder: the file in its place is it.
+      if (fs.removeFile(fs.context, p.target) != 0) result = -1;
+    }
+  }
+  return result;
+}
+
+int TxnCommit(const char* folder, const TxnPlan& plan, const TxnFs& fs) {
+  char journal[kPayloadPathMax];
+  if (TxnJournalPath(journal, sizeof journal, folder) != 0) return kTxnFailed;
+  std::string text = TxnJournalText(plan);
+  if (fs.writeFile(fs.context, journal, text.data(), text.size(), false) != 0) {
+    TxnDiscard(folder, fs);
+    return kTxnFailed;
+  }
+  int result = kTxnDone;
+  size_t done = 0;
+  for (; done < plan.entries.size() && result == kTxnDone; ++done) {
+    const TxnEntry& e = plan.entries[done];
+    Paths p;
+    if (!EntryPaths(folder, e, &p)) {
+      result = kTxnFailed;
+    } else if (e.kind == kTxnFolder) {
+      if (!e.existed && fs.makeFolder(fs.context, p.target) != 0) result = kTxnFailed;
+    } else {
+      result = e.existed ? Replace(fs, p) : MoveAsking(fs, p.fresh, p.target, false, p.target);
+    }
+  }
+  // Every rename is done; the mark says so to a run that follows a crash.
+  // Without it that run would put the update back, so a mark that cannot be
+  // written fails the update now.
+  if (result == kTxnDone) {
+    size_t n = strlen(kTxnCommittedLine);
+    if (fs.writeFile(fs.context, journal, kTxnCommittedLine, n, true) != 0) result = kTxnFailed;
+  }
+  if (result != kTxnDone && TxnRollback(folder, plan, done, fs) != 0) return kTxnStuck;
+  TxnDiscard(folder, fs);
+  return result;
+}
+
+int TxnRecover(const char* folder, const TxnFs& fs) {
+  char staging[kPayloadPathMax];
+  char journal[kPayloadPathMax];
+  if (TxnStagingPath(staging, sizeof staging, folder) != 0) return 0;
+  if (fs.kind(fs.context, staging) != kTxnIsFolder) return 0;
+  if (TxnJournalPath(journal, sizeof journal, folder) != 0) return -1;
+  std::string text;
+  TxnPlan plan;
+  int state = kTxnJournalIncomplete;
+  if (fs.readFile(fs.context, journal, &text) == 0) {
+    state = TxnJournalParse(text.data(), text.size(), &plan);
+  }
+  if (state == kTxnJournalPlanned &&
+      TxnRollback(folder, plan, plan.entries.size(), fs) != 0) {
+    return -1;
+  }
+  TxnDiscard(folder, fs);
+  return fs.kind(fs.context, staging) == kTxnNone ? 0 : -1;
+}
+
+void TxnDiscard(const char* folder, const TxnFs& fs) {
+  char staging[kPayloadPathMax];
+  if (TxnStagingPath(staging, sizeof staging, folder) != 0) return;
+  fs.clearFolder(fs.context, staging);
+}
