@@ -51,3 +51,34 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
     position += PayloadDataBytes(entry);
   }
 }
+
+int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
+                const char** reason) {
+  if (!destination || destination[0] == '\0') return Failed(reason, "no destination folder");
+  long start = ftell(stream);
+  if (start < 0) return Failed(reason, "cannot tell the stream's position");
+  uint32_t position = 0;
+  int result = 0;
+  for (;;) {
+    PayloadEntry entry;
+    int read = PayloadReadEntry(stream, length - position, &entry, isLead, reason);
+    if (read == kPayloadEndReached) break;
+    if (read != kPayloadEntryRead) {
+      result = -1;
+      break;
+    }
+    char path[kPayloadPathMax];
+    if (PayloadJoinPath(path, sizeof path, destination, entry.name) != 0) {
+      result = Failed(reason, "output path does not fit 260 bytes");
+      break;
+    }
+    uint32_t skip = PayloadDataBytes(entry);
+    position += PayloadHeaderBytes(entry) + skip;
+    if (skip > 0 && fseek(stream, static_cast<long>(skip), SEEK_CUR) != 0) {
+      result = Failed(reason, "cannot skip an entry");
+      break;
+    }
+  }
+  if (fseek(stream, start, SEEK_SET) != 0) return Failed(reason, "cannot go back to the start");
+  return result;
+}

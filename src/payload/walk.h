@@ -34,3 +34,11 @@ struct PayloadWalkOps {
 // `reason`, when given, receives a short English text on failure.
 int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode,
                 const PayloadWalkOps& ops, const char** reason = nullptr);
+
+// Reads every entry header from the stream's position without inflating
+// anything (the data are skipped) and checks what the full walk would:
+// every header, every name, and that every output path "destination\name"
+// fits 260 bytes. The stream goes back to where it was. 0, or -1 with
+// `reason` when given.
+int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
+                const char** reason = nullptr);

@@ -186,3 +186,53 @@ TEST(PayloadWalk, EmptyDestinationFailsBeforeWritingAnything) {
 }
 
 }  // namespace
+
+namespace {
+
+// PayloadScan over an archive; the stream's position afterwards goes to *after.
+int ScanArchive(const std::string& archive, const char* destination, long* after,
+                const char** reason = nullptr) {
+  FILE* f = testpayload::TempFileWith(archive);
+  if (!f) return -2;
+  PayloadLocation where{};
+  int result = PayloadLocate(f, &where);
+  long start = ftell(f);
+  if (result == 0) result = PayloadScan(f, where.length, destination, IsLeadByte, reason);
+  *after = ftell(f) - start;
+  fclose(f);
+  return result;
+}
+
+}  // namespace
+
+// The full update checks the whole archive before it touches the game: a
+// fault anywhere, the last entry included, is found without inflating, and
+// the stream is back at the first entry either way.
+TEST(PayloadScan, FindsFaultsAnywhereAndComesBackToTheFirstEntry) {
+  long after = -1;
+  EXPECT_EQ(ScanArchive(UpdateWithDirectX().Finish(kImage), "dest", &after), 0);
+  EXPECT_EQ(after, 0);
+
+  // Cut anywhere inside the entries: the trailer then points at nonsense
+  // or an entry runs past the end.
+  std::string archive = UpdateWithDirectX().Finish(kImage);
+  for (size_t cut : {kImage.size() + 30, archive.size() - 9, archive.size() - 5}) {
+    std::string cutArchive = archive.substr(0, cut);
+    // Keep a trailer, as a download cut and then padded would.
+    cutArchive += archive.substr(archive.size() - 4);
+    EXPECT_EQ(ScanArchive(cutArchive, "dest", &after), -1) << cut;
+  }
+
+  // A name that fits only the first entries' paths: the last file's path is
+  // 261 bytes with its NUL.
+  Writer w;
+  w.File("short.txt", "x");
+  w.File(std::string(200, 'n') + ".txt", "x");
+  std::string destination(56, 'd');
+  const char* reason = nullptr;
+  EXPECT_EQ(ScanArchive(w.Finish(kImage), destination.c_str(), &after, &reason), -1);
+  EXPECT_STREQ(reason, "output path does not fit 260 bytes");
+  EXPECT_EQ(after, 0);
+  EXPECT_EQ(ScanArchive(w.Finish(kImage), destination.substr(2).c_str(), &after), 0);
+  EXPECT_EQ(ScanArchive(w.Finish(kImage), "", &after), -1);
+}
