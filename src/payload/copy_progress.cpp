@@ -30,7 +30,79 @@ void SetBar(HWND dialog, int id, uint32_t upper) {
 
 const int kFramedControls[] = {IDC_COPY_FILE_NAME, IDC_COPY_FILE_BAR, IDC_COPY_TOTAL_BAR};
 
+// A bar update repaints the bar at once and costs more than inflating a
+// chunk on some systems, while nobody sees a change faster than this. The
+// bars move at most this often, and always at a file's last chunk; while the
+// window holds its painting, what changed is painted as one frame this often.
+constexpr DWORD kBarIntervalMs = 40;
+
+unsigned long SystemClock() { return GetTickCount(); }
+unsigned long (*g_clock)() = SystemClock;
+
+// What the bars of one window show now, so that unchanged positions are not
+// sent again.
+struct BarState {
+  HWND window;
+  DWORD lastTick;
+  bool updated;  // lastTick is valid
+  uint32_t fileRange;
+  uint32_t file;
+  uint32_t total;
+};
+BarState g_bars = {nullptr, 0, false, 1, 0, 0};
+
+// A new window's bars stand at 0, the file bar's range 0 to 1.
+void FollowWindow(HWND window) {
+  if (g_bars.window != window) g_bars = BarState{window, 0, false, 1, 0, 0};
+}
+
 }  // namespace
+
+void CopyProgressSetClock(unsigned long (*clock)()) { g_clock = clock ? clock : SystemClock; }
+
+void CopyProgressFileStart(HWND window, const char* path, uint32_t size) {
+  if (!window) return;
+  SetDlgItemTextA(window, IDC_COPY_FILE_NAME, path);
+  FollowWindow(window);
+  uint32_t range = (size / kPayloadChunkSize) & 0xFFFF;
+  if (range != g_bars.fileRange) {
+    SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+    g_bars.fileRange = range;
+  }
+  if (g_bars.file != 0) {
+    SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
+    g_bars.file = 0;
+  }
+}
+
+void CopyProgressChunk(HWND window, uint32_t size, uint32_t written, uint32_t position) {
+  if (window) {
+    FollowWindow(window);
+    DWORD now = g_clock();
+    bool last = written >= size;
+    bool frame = !g_bars.updated || now - g_bars.lastTick >= kBarIntervalMs;
+    if (last || frame) {
+      uint32_t file = written / kPayloadChunkSize;
+      uint32_t total = position / kPayloadChunkSize;
+      if (file != g_bars.file) {
+        SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, file, 0);
+        g_bars.file = file;
+      }
+      if (total != g_bars.total) {
+        SendDlgItemMessageA(window, IDC_COPY_TOTAL_BAR, PBM_SETPOS, total, 0);
+        g_bars.total = total;
+      }
+    }
+    if (frame) {
+      CopyProgressShowFrame(window);
+      g_bars.lastTick = now;
+      g_bars.updated = true;
+    }
+  }
+  // Messages are pumped after every chunk whatever the bars do, so the
+  // windows stay alive.
+  PumpMessages();
+}
 
 void CopyProgressHold(HWND window) {
   if (!window || window != g_window) return;
@@ -68,6 +140,7 @@ int CloseCopyProgress() {
   DestroyWindow(g_window);
   g_window = nullptr;
   g_held = false;
+  g_bars.window = nullptr;  // a later window may get the same handle
   g_animation = nullptr;
   PumpMessages();
   return 0;

@@ -21,6 +21,21 @@ HWND OpenCopyProgress(uint32_t payloadLength);
 void CopyProgressHold(HWND window);
 void CopyProgressShowFrame(HWND window);
 
+// A file's output is open: its path on the label, and the file bar starts
+// over with the range of its chunks. A range or position the bar already has
+// is not sent again (the small files of a payload mostly share 0 to 0).
+void CopyProgressFileStart(HWND window, const char* path, uint32_t size);
+
+// A chunk of a file of `size` bytes was written: `written` bytes of it so far,
+// `position` bytes of the payload consumed. The bars move at most once a
+// frame and always at a file's last chunk; messages are pumped every time,
+// with or without a window.
+void CopyProgressChunk(HWND window, uint32_t size, uint32_t written, uint32_t position);
+
+// The clock the frames are timed by, in milliseconds (GetTickCount unless a
+// test sets another; null puts it back).
+void CopyProgressSetClock(unsigned long (*clock)());
+
 // Destroys the window: 0, or 1 when none was open.
 int CloseCopyProgress();
 

@@ -1,9 +1,9 @@
 #include "payload/extract.h"
 
-#include <commctrl.h>
 #include <io.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "payload/copy_progress.h"
 #include "payload/format.h"
@@ -11,37 +11,14 @@
 #include "payload/names.h"
 #include "payload/read_ahead.h"
 #include "payload/walk.h"
-#include "resources/copy_progress_ids.h"
 #include "startup/workfolder.h"
 #include "support/ansi.h"
 #include "support/msgbox.h"
+#include "txn/staging.h"
 
 namespace {
 
 uint32_t g_payloadLength = 0;
-
-// A bar update repaints the bar at once and costs more than inflating a
-// chunk on some systems, while nobody sees a change faster than this. The
-// bars move at most this often, and always at a file's last chunk; while the
-// window holds its painting, what changed is painted as one frame this often.
-constexpr DWORD kBarIntervalMs = 40;
-
-// What the bars of one window show now, so that unchanged positions are not
-// sent again.
-struct BarState {
-  HWND window;
-  DWORD lastTick;
-  bool updated;  // lastTick is valid
-  uint32_t fileRange;
-  uint32_t file;
-  uint32_t total;
-};
-BarState g_bars = {nullptr, 0, false, 1, 0, 0};
-
-// A new window's bars stand at 0, the file bar's range 0 to 1.
-void FollowWindow(HWND window) {
-  if (g_bars.window != window) g_bars = BarState{window, 0, false, 1, 0, 0};
-}
 
 struct EntryOutput {
   FILE* file;
@@ -53,65 +30,22 @@ int WriteChunk(void* context, const unsigned char* data, uint32_t size) {
   return PayloadWriteStdio(static_cast<EntryOutput*>(context)->file, data, size);
 }
 
-void ShowChunkProgress(void* context, uint32_t written, uint32_t position) {
+void ShowChunk(void* context, uint32_t written, uint32_t position) {
   const EntryOutput* output = static_cast<EntryOutput*>(context);
-  if (output->window) {
-    DWORD now = GetTickCount();
-    bool last = written >= output->size;
-    bool frame = !g_bars.updated || now - g_bars.lastTick >= kBarIntervalMs;
-    if (last || frame) {
-      uint32_t file = written / kPayloadChunkSize;
-      uint32_t total = position / kPayloadChunkSize;
-      if (file != g_bars.file) {
-        SendDlgItemMessageA(output->window, IDC_COPY_FILE_BAR, PBM_SETPOS, file, 0);
-        g_bars.file = file;
-      }
-      if (total != g_bars.total) {
-        SendDlgItemMessageA(output->window, IDC_COPY_TOTAL_BAR, PBM_SETPOS, total, 0);
-        g_bars.total = total;
-      }
-    }
-    if (frame) {
-      CopyProgressShowFrame(output->window);
-      g_bars.lastTick = now;
-      g_bars.updated = true;
-    }
-  }
-  // Messages are pumped after every chunk whatever the bars do, so the
-  // windows stay alive.
-  PumpMessages();
+  CopyProgressChunk(output->window, output->size, written, position);
 }
 
 // Stamps the file through the handle it was written with: its data are
 // flushed first, so closing it writes nothing more that would move the time,
-// and the file is not opened a second time.
+// and the file is not opened a second time. False when any of it fails.
 bool StampOpenFile(FILE* file, uint64_t stamp) {
   if (fflush(file) != 0) return false;
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  if (handle == INVALID_HANDLE_VALUE) return true;
+  if (handle == INVALID_HANDLE_VALUE) return false;
   FILETIME time;
   time.dwLowDateTime = static_cast<DWORD>(stamp);
   time.dwHighDateTime = static_cast<DWORD>(stamp >> 32);
-  SetFileTime(handle, nullptr, nullptr, &time);
-  return true;
-}
-
-// A file's output is open: its path on the label, and the file bar starts
-// over; a range or position the bar already has is not sent again (the small
-// files of a payload mostly share 0 to 0).
-void ShowFileStart(HWND window, const char* path, uint32_t size) {
-  if (!window) return;
-  SetDlgItemTextA(window, IDC_COPY_FILE_NAME, path);
-  FollowWindow(window);
-  uint32_t range = (size / kPayloadChunkSize) & 0xFFFF;
-  if (range != g_bars.fileRange) {
-    SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, range));
-    g_bars.fileRange = range;
-  }
-  if (g_bars.file != 0) {
-    SendDlgItemMessageA(window, IDC_COPY_FILE_BAR, PBM_SETPOS, 0, 0);
-    g_bars.file = 0;
-  }
+  return SetFileTime(handle, nullptr, nullptr, &time) != FALSE;
 }
 
 // Closes a file's output, stamped when its data all arrived; 0, or 1 when
@@ -127,14 +61,21 @@ void PumpIdle() { PumpMessages(); }
 
 void MakeFolder(void*, const char* path) { CreateDirectoryA(path, nullptr); }
 
-// The full walk with the payload read and inflated on a thread of its own
-// while this one creates and writes the files and shows the progress, in the
-// walk's order. The same result as PayloadWalk; *started is false when no
-// reading thread could be started (nothing has been read then).
-int WalkAhead(FILE* stream, const char* destination, HWND window, bool* started) {
-  *started = ReadAheadStart(stream, g_payloadLength, destination, kPayloadFullMode);
-  if (!*started) return -1;
-  EntryOutput output{nullptr, window, 0};
+bool WriteAll(HANDLE file, const unsigned char* data, uint32_t size) {
+  DWORD written = 0;
+  return WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+// The full walk: the payload is read and inflated on a thread of its own
+// while this one stages the files and shows the progress, in the walk's
+// order. 0 when every file is staged whole, -1 otherwise (nothing in the
+// game's folder has changed either way).
+int StageAhead(FILE* stream, const char* destination, HWND window) {
+  if (!ReadAheadStart(stream, g_payloadLength, destination, kPayloadFullMode)) return -1;
+  // Entry paths are "destination\name"; the plan keeps the name.
+  size_t skip = strlen(destination) + 1;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  uint32_t size = 0;
   uint64_t stamp = 0;
   for (;;) {
     const ReadAheadEvent* e = ReadAheadNext(PumpIdle);
@@ -143,22 +84,22 @@ int WalkAhead(FILE* stream, const char* destination, HWND window, bool* started)
     int result = 0;
     switch (e->kind) {
       case kAheadFolder:
-        MakeFolder(nullptr, e->path);
+        failed = StagingAddFolder(e->path, e->path + skip) != 0;
         break;
       case kAheadFileBegin:
-        output.file = fopen(e->path, "wb");
-        output.size = e->size;
+        file = StagingCreateFile(e->path, e->path + skip);
+        size = e->size;
         stamp = e->stamp;
-        if (output.file) ShowFileStart(window, e->path, e->size);
-        failed = !output.file;
+        failed = file == INVALID_HANDLE_VALUE;
+        if (!failed) CopyProgressFileStart(window, e->path, e->size);
         break;
       case kAheadChunk:
-        failed = !output.file || PayloadWriteStdio(output.file, e->data, e->length) != 0;
-        if (!failed) ShowChunkProgress(&output, e->written, e->position);
+        failed = file == INVALID_HANDLE_VALUE || !WriteAll(file, e->data, e->length);
+        if (!failed) CopyProgressChunk(window, size, e->written, e->position);
         break;
       case kAheadFileEnd:
-        failed = !output.file || FinishFile(output.file, stamp, e->result) != 0;
-        output.file = nullptr;
+        failed = file == INVALID_HANDLE_VALUE || StagingCloseFile(file, stamp, e->result == 0) != 0;
+        file = INVALID_HANDLE_VALUE;
         break;
       default:
         ended = true;
@@ -167,7 +108,7 @@ int WalkAhead(FILE* stream, const char* destination, HWND window, bool* started)
     }
     ReadAheadRelease();
     if (failed || ended) {
-      if (output.file) fclose(output.file);
+      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
       ReadAheadStop();
       return failed ? -1 : result;
     }
@@ -191,6 +132,25 @@ int ExtractFile(void* context, FILE* stream, const PayloadEntry& entry, const ch
   exit(-1);
 }
 
+// The full mode: all or nothing. Every header and output path is checked
+// before the game's folder is touched; the files are staged, and replace the
+// game's only when all of them arrived whole. 0, or -1 when the game's folder
+// is as it was (or will be put back by the next run).
+int ExtractWhole(FILE* stream, const char* destination) {
+  HWND window = OpenCopyProgress(g_payloadLength);
+  CopyProgressHold(window);
+  if (PayloadScan(stream, g_payloadLength, destination, AnsiIsLeadByte) != 0) return -1;
+  if (StagingBegin(destination) != 0) {
+    StagingAbandon();
+    return -1;
+  }
+  if (StageAhead(stream, destination, window) != 0) {
+    StagingAbandon();
+    return -1;
+  }
+  return StagingCommit() == 0 ? 0 : -1;
+}
+
 }  // namespace
 
 FILE* OpenPayload() {
@@ -210,27 +170,22 @@ FILE* OpenPayload() {
 
 uint32_t PayloadLength() { return g_payloadLength; }
 
-int ExtractPayload(const char* destination, int mode) {
+void ExtractPayload(const char* destination, int mode) {
   FILE* stream = OpenPayload();
   if (!stream) FailExtraction();
-  WalkContext context{nullptr};
+  int result;
   if (mode == kPayloadFullMode) {
-    context.window = OpenCopyProgress(g_payloadLength);
-    CopyProgressHold(context.window);
-  }
-  // Start-up mode reads a few small files: a thread would cost more than it
-  // saves there.
-  bool ahead = false;
-  int result = -1;
-  if (mode == kPayloadFullMode) result = WalkAhead(stream, destination, context.window, &ahead);
-  if (!ahead) {
+    result = ExtractWhole(stream, destination);
+  } else {
+    // The start-up reads a few small files into its own work folder: one
+    // thread, written in place.
+    WalkContext context{nullptr};
     PayloadWalkOps ops{&context, AnsiIsLeadByte, MakeFolder, ExtractFile};
     result = PayloadWalk(stream, g_payloadLength, destination, mode, ops);
   }
   fclose(stream);
   if (result != 0) FailExtraction();
   CloseCopyProgress();
-  return 0;
 }
 
 int ExtractEntry(FILE* stream, uint32_t size, uint32_t packedSize, const char* outputPath,
@@ -245,8 +200,8 @@ int ExtractEntry(FILE* stream, uint32_t size, uint32_t packedSize, const char* o
     output.file = fopen(outputPath, "wb");
   }
   if (output.file) {
-    ShowFileStart(window, outputPath, size);
-    PayloadSink sink{&output, WriteChunk, ShowChunkProgress};
+    CopyProgressFileStart(window, outputPath, size);
+    PayloadSink sink{&output, WriteChunk, ShowChunk};
     uint32_t written = 0;
     result = PayloadInflateEntry(stream, packedSize, position, in, out, sink, &written);
     result = FinishFile(output.file, stamp, result);

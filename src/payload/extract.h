@@ -19,11 +19,16 @@ FILE* OpenPayload();
 uint32_t PayloadLength();
 
 // Writes the payload's entries below the destination folder; mode is
-// kPayloadFullMode or kPayloadStartupMode. Returns 0 when the walk ended
+// kPayloadFullMode or kPayloadStartupMode. Returns when the walk ended
 // normally. On any failure it does not return: the progress window closes,
 // the error box tells the user, the work folder is removed and the process
 // exits with -1.
-int ExtractPayload(const char* destination, int mode);
+//
+// The full mode is all or nothing: the headers and every output path are
+// checked before anything is written, the files are staged beside the game's
+// (txn/staging.h) and replace them only when every one arrived whole. A
+// failure puts the game's folder back as it was before the message shows.
+void ExtractPayload(const char* destination, int mode);
 
 // Writes one file entry (the stream at its time stamp) to outputPath and
 // gives it the entry's time as its last-write time. With a window, shows the

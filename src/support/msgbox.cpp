@@ -52,6 +52,14 @@ void ErrorRetryBox(const char* format, ...) {
   if (answer == IDCANCEL) exit(-1);
 }
 
+int AskRetryCancel(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int answer = ShowBox(format, args, MB_RETRYCANCEL | MB_ICONERROR, true);
+  va_end(args);
+  return answer == IDRETRY ? 1 : 0;
+}
+
 void ErrorBox(const char* format, ...) {
   va_list args;
   va_start(args, format);

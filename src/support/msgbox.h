@@ -16,6 +16,9 @@ char* MainWindowTitle();
 // Error with Retry and Cancel. Returns only on Retry; Cancel ends the program
 // with exit code -1. The text also goes to the clipboard.
 void ErrorRetryBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Error with Retry and Cancel that leaves the choice to the caller: 1 for
+// Retry, 0 for Cancel. The text also goes to the clipboard.
+int AskRetryCancel(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Error with OK. The text also goes to the clipboard.
 void ErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Yes/No question: 1 for Yes, 0 otherwise.

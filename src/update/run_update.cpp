@@ -11,6 +11,7 @@
 #include "support/msgbox.h"
 #include "target/registry.h"
 #include "target/target_folder.h"
+#include "txn/game_lock.h"
 #include "update/cdrom.h"
 #include "update/completion.h"
 #include "update/deletion.h"
@@ -63,6 +64,13 @@ int RunUpdate() {
   char value[kTransferTextSize];
 
   if (!FindFolder(folder)) return Abandon();
+  // Held to the end of the process: no other update writes into this
+  // folder meanwhile.
+  if (!GameLockAcquire(folder)) {
+    ErrorBox("[ %s ] は別のアップデートが更新中です。\nそのアップデートが終わってから、もう一度実行してください。",
+             folder);
+    return Abandon();
+  }
   ExtractPayload(folder, kPayloadFullMode);  // does not come back when it fails
 
   SetTransferPlatform(GetCdromDrive, AnsiIsLeadByte);

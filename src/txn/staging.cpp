@@ -1,0 +1,177 @@
+#include "txn/staging.h"
+
+#include <cstring>
+#include <string>
+
+#include "support/msgbox.h"
+#include "support/text.h"
+#include "txn/txn_apply.h"
+#include "txn/txn_plan.h"
+
+namespace {
+
+char g_folder[MAX_PATH];
+TxnPlan g_plan;
+
+constexpr const char kInUse[] =
+    "%s\nは他のプログラムが使用中のため、書き換えることができません。\n"
+    "ゲームを終了してから［再試行］を押してください。\n［キャンセル］を押すとアップデートを中止します。";
+
+bool InUseError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+int Kind(void*, const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return kTxnNone;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTxnIsFolder : kTxnIsFile;
+}
+
+int Move(void*, const char* from, const char* to, bool replace) {
+  DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (MoveFileExA(from, to, flags)) return 0;
+  return InUseError(GetLastError()) ? kTxnInUse : -1;
+}
+
+int Link(void*, const char* from, const char* to) {
+  if (CreateHardLinkA(to, from, nullptr)) return 0;
+  return InUseError(GetLastError()) ? kTxnInUse : -1;
+}
+
+int RemoveFile(void*, const char* path) {
+  if (DeleteFileA(path)) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
+}
+
+int MakeFolder(void*, const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
+
+int RemoveFolder(void*, const char* path) { return RemoveDirectoryA(path) ? 0 : -1; }
+
+int WriteWhole(void*, const char* path, const char* data, size_t size, bool append) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, append ? OPEN_EXISTING : CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  bool ok = !append || SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER;
+  DWORD written = 0;
+  ok = ok && WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+  ok = ok && FlushFileBuffers(file);
+  if (!CloseHandle(file)) ok = false;
+  return ok ? 0 : -1;
+}
+
+int ReadWhole(void*, const char* path, std::string* data) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  // A journal lists at most every entry of a payload: far below this.
+  constexpr DWORD kMax = 64u << 20;
+  DWORD size = GetFileSize(file, nullptr);
+  bool ok = size != INVALID_FILE_SIZE && size <= kMax;
+  if (ok) {
+    data->resize(size);
+    DWORD read = 0;
+    ok = size == 0 || (ReadFile(file, &(*data)[0], size, &read, nullptr) && read == size);
+  }
+  CloseHandle(file);
+  return ok ? 0 : -1;
+}
+
+void ClearFolder(void*, const char* path) {
+  char pattern[MAX_PATH];
+  if (FormatText(pattern, sizeof pattern, "%s\\*", path) >= static_cast<int>(sizeof pattern)) {
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      char file[MAX_PATH];
+      if (FormatText(file, sizeof file, "%s\\%s", path, found.cFileName) >= MAX_PATH) continue;
+      SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(file);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path);
+}
+
+bool RetryInUse(void*, const char* path) { return AskRetryCancel(kInUse, path) != 0; }
+
+const TxnFs kFs = {nullptr,      Kind,         Move,       Link,      RemoveFile, MakeFolder,
+                   RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
+
+// True when the existing file at path can be renamed away: no other
+// program holds it open without letting it be moved. Asks the player to
+// close the game while one does; false when the player gives up.
+bool WaitUntilMovable(const char* path) {
+  for (;;) {
+    HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+    if (!InUseError(GetLastError())) return true;  // the rename will tell
+    if (!RetryInUse(nullptr, path)) return false;
+  }
+}
+
+}  // namespace
+
+int StagingBegin(const char* folder) {
+  CopyText(g_folder, sizeof g_folder, folder);
+  g_plan = TxnPlan{};
+  if (TxnRecover(g_folder, kFs) != 0) return -1;
+  char staging[MAX_PATH];
+  if (TxnStagingPath(staging, sizeof staging, g_folder) != 0) return -1;
+  if (!CreateDirectoryA(staging, nullptr)) return -1;
+  // The player need not see it while it exists.
+  SetFileAttributesA(staging, FILE_ATTRIBUTE_HIDDEN);
+  return 0;
+}
+
+int StagingAddFolder(const char* path, const char* name) {
+  int kind = Kind(nullptr, path);
+  if (kind == kTxnIsFile) return -1;
+  return TxnPlanAdd(&g_plan, kTxnFolder, kind == kTxnIsFolder, name) < 0 ? -1 : 0;
+}
+
+HANDLE StagingCreateFile(const char* path, const char* name) {
+  DWORD attributes = GetFileAttributesA(path);
+  bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+  if (existed) {
+    // A folder or a read-only file in the way: writing it would fail as it
+    // always has, so the update fails before anything changes.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+      return INVALID_HANDLE_VALUE;
+    }
+    if (!WaitUntilMovable(path)) return INVALID_HANDLE_VALUE;
+  }
+  int index = TxnPlanAdd(&g_plan, kTxnFile, existed, name);
+  char staged[MAX_PATH];
+  if (index < 0 || TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) != 0) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+int StagingCloseFile(HANDLE file, unsigned long long stamp, bool complete) {
+  bool ok = complete;
+  if (ok) {
+    // On the disk before the rename makes it the game's file, so that a
+    // power cut cannot leave a renamed file without its data.
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(stamp);
+    time.dwHighDateTime = static_cast<DWORD>(stamp >> 32);
+    ok = FlushFileBuffers(file) && SetFileTime(file, nullptr, nullptr, &time);
+  }
+  if (!CloseHandle(file)) ok = false;
+  return ok ? 0 : -1;
+}
+
+int StagingCommit() { return TxnCommit(g_folder, g_plan, kFs); }
+
+void StagingAbandon() { TxnDiscard(g_folder, kFs); }

@@ -1,0 +1,34 @@
+// The update's writes into the game's folder as one whole: new files go to
+// the staging folder as the payload is read, and replace the game's files
+// only when every one of them is complete (see txn_apply.h). GUI thread.
+#pragma once
+
+#include <windows.h>
+
+// Puts back what a killed run left in the folder, then makes the (hidden)
+// staging folder. 0, or -1 when the folder cannot be made ready.
+int StagingBegin(const char* folder);
+
+// A folder entry at path ("folder\name"): made when the update commits.
+// 0, or -1 when a file is in its place.
+int StagingAddFolder(const char* path, const char* name);
+
+// A file entry at path ("folder\name"): its new contents go to the returned
+// handle (write access, shared with nobody). INVALID_HANDLE_VALUE when the
+// target cannot be replaced (a folder or a read-only file in its place, or
+// the player gave up on a file in use) or the staged file cannot be made.
+HANDLE StagingCreateFile(const char* path, const char* name);
+
+// Ends a staged file: flushed to the disk and stamped with its time when
+// its data all arrived (`complete`), then closed. 0, or -1 when it was not
+// complete or could not be flushed or stamped.
+int StagingCloseFile(HANDLE file, unsigned long long stamp, bool complete);
+
+// Replaces the game's files with the staged ones. 0; otherwise the folder
+// is as it was before the update (or, when even that failed, a journal
+// stays for the next run) and the result is non-zero.
+int StagingCommit();
+
+// Removes the staging folder with the new files: the update stops before
+// it changed anything in the game's folder.
+void StagingAbandon();
