@@ -39,7 +39,10 @@ void KeepSecondCopyOut() {
     RemoveWorkFolder();
     exit(0);
   }
-  // The mutex stays owned and open until the process ends.
+  // The mutex stays owned and open until the process ends. No other copy of
+  // this update runs now: work folders it marked were left by killed runs.
+  MarkWorkFolder(EnvUpdaterTitle());
+  RemoveStaleWorkFolders(EnvUpdaterTitle());
 }
 
 }  // namespace

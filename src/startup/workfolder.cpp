@@ -44,3 +44,58 @@ void RemoveWorkFolder() {
 const char* WorkFolderPath() { return g_workFolder; }
 
 const char* StartFolderPath() { return g_startFolder; }
+
+void MarkWorkFolder(const char* owner) {
+  if (g_workFolder[0] == '\0') return;
+  char path[MAX_PATH + 48];
+  FormatText(path, sizeof path, "%s\\%s", g_workFolder, kWorkFolderOwnerFile);
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, owner, static_cast<DWORD>(strlen(owner)), &written, nullptr);
+  CloseHandle(file);
+}
+
+namespace {
+
+// True when the folder holds the owner file and it names exactly `owner`.
+bool OwnedBy(const char* folder, const char* owner) {
+  char path[MAX_PATH + 48];
+  if (FormatText(path, sizeof path, "%s\\%s", folder, kWorkFolderOwnerFile) >= MAX_PATH) {
+    return false;
+  }
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char text[260];
+  DWORD read = 0;
+  BOOL ok = ReadFile(file, text, sizeof text, &read, nullptr);
+  CloseHandle(file);
+  size_t length = strlen(owner);
+  return ok && read == length && memcmp(text, owner, length) == 0;
+}
+
+}  // namespace
+
+void RemoveStaleWorkFolders(const char* owner) {
+  if (g_workFolder[0] == '\0' || owner[0] == '\0') return;
+  char temp[MAX_PATH];
+  DWORD n = GetTempPathA(MAX_PATH - 1, temp);
+  if (n == 0 || n >= MAX_PATH - 1) return;
+  AddTrailingBackslash(temp);
+  char pattern[MAX_PATH + 32];
+  FormatText(pattern, sizeof pattern, "%s%s", temp, kWorkFolderPattern);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    char folder[MAX_PATH + 32];
+    if (FormatText(folder, sizeof folder, "%s%s", temp, found.cFileName) >= MAX_PATH) continue;
+    if (lstrcmpiA(folder, g_workFolder) == 0 || !OwnedBy(folder, owner)) continue;
+    DeleteMatchingFiles(folder, "*.*");
+    RemoveDirectoryA(folder);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}

@@ -14,3 +14,13 @@ const char* WorkFolderPath();
 
 // The folder that was current when the work folder was created.
 const char* StartFolderPath();
+
+// Writes the owner's name into the work folder. Called once the process
+// holds the update's single-instance guard, so that a folder so marked
+// whose owner is not running was left by a run that was killed.
+void MarkWorkFolder(const char* owner);
+
+// Removes the other work folders under the temp path that the same owner
+// marked: only while this process holds the owner's single-instance guard,
+// when no live copy can own them.
+void RemoveStaleWorkFolders(const char* owner);
