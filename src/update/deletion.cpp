@@ -9,6 +9,7 @@
 #include "support/filematch.h"
 #include "support/sjis.h"
 #include "support/text.h"
+#include "update/deletion_rules.h"
 
 void DeleteAfterInstallFiles(const char* folder) {
   for (const SectionEntry* e = DelfilesAfterinstList.first; e; e = e->next) {
@@ -17,6 +18,9 @@ void DeleteAfterInstallFiles(const char* folder) {
 }
 
 int DeleteListEntry(const char* folder, const char* line) {
+  // A line that could reach above the game's folder (a parent, a root, a
+  // drive) deletes nothing.
+  if (!DeletionLineStaysInside(line, AnsiIsLeadByte)) return 0;
   const char* backslash = MbsChr(line, '\\', AnsiIsLeadByte);
   char subfolder[MAX_PATH];
   int nameLength = backslash ? static_cast<int>(backslash - line) : 0;
