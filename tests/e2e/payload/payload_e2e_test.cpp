@@ -298,10 +298,11 @@ TEST_F(PayloadE2e, WrongAdlerShowsTheMessageAndExitsWithMinusOne) {
   int before = WorkFolderCount();
   Start(MakeUpdate(w), "full \"" + dest_ + "\"");
   ExpectFailureBox(before);
-  EXPECT_EQ(ReadFileBytes(dest_ + "\\good.txt"), "good");
-  // The bad file stays, with what was written before the check failed.
-  EXPECT_TRUE(ReadFileBytes(dest_ + "\\bad.bin") == data.substr(0, kPayloadChunkSize));
-  EXPECT_EQ(GetFileAttributesA((dest_ + "\\never.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  // All or nothing: the good file that came before goes too, and nothing of
+  // the bad one or the staging is left.
+  for (const char* name : {"good.txt", "bad.bin", "never.txt", "~updtxn"}) {
+    EXPECT_EQ(GetFileAttributesA((dest_ + "\\" + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+  }
 }
 
 TEST_F(PayloadE2e, UnsafeNameIsACorruptArchive) {
@@ -311,7 +312,8 @@ TEST_F(PayloadE2e, UnsafeNameIsACorruptArchive) {
   int before = WorkFolderCount();
   Start(MakeUpdate(w), "full \"" + dest_ + "\"");
   ExpectFailureBox(before);
-  EXPECT_EQ(ReadFileBytes(dest_ + "\\ok.txt"), "ok");
+  // Found before anything is written.
+  EXPECT_EQ(GetFileAttributesA((dest_ + "\\ok.txt").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesA((folder_ + "escaped.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
