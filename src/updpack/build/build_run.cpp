@@ -15,10 +15,6 @@
 #include "updpack/archive/pack_read.h"
 #include "updpack/report.h"
 
-#ifndef UPD_UPDATER_EXE
-#define UPD_UPDATER_EXE ""
-#endif
-
 namespace {
 
 constexpr int kBuildProblemsShown = 20;
@@ -105,24 +101,30 @@ std::string HumanBytes(uint64_t n) {
   return buf;
 }
 
-}  // namespace
+// Where an installed updpack (PREFIX/bin) finds the updater: a Windows
+// program whatever the platform, so it sits with the shared data.
+constexpr char kInstalledStub[] = "share/updpack/updater.exe";
 
-std::string BuildDefaultStub() {
+// The stub used when none is given, found at run time: updater.exe beside
+// updpack (the Windows kit, a build folder), else the installed one. ""
+// when neither exists.
+std::string DefaultStub() {
   std::string self = FsSelfFolder();
-  if (!self.empty()) {
-    std::string beside = FsJoin(self, "updater.exe");
-    if (FsExists(beside)) return beside;
-  }
-  std::string configured = UPD_UPDATER_EXE;
-  if (!configured.empty() && FsExists(configured)) return configured;
+  if (self.empty()) return "";
+  std::string beside = FsJoin(self, "updater.exe");
+  if (FsExists(beside)) return beside;
+  std::string installed = FsJoin(FsFolderOf(self), kInstalledStub);
+  if (FsExists(installed)) return installed;
   return "";
 }
 
+}  // namespace
+
 int RunBuild(const BuildOptions& options) {
-  std::string stub = options.stub.empty() ? BuildDefaultStub() : options.stub;
+  std::string stub = options.stub.empty() ? DefaultStub() : options.stub;
   if (stub.empty()) {
-    ReportError(nullptr, "no updater found beside updpack or at %s; give one with --stub",
-                UPD_UPDATER_EXE);
+    ReportError(nullptr, "no updater.exe beside updpack or in PREFIX/%s; give one with --stub",
+                kInstalledStub);
     return kExitBadInput;
   }
   std::vector<std::string> inputs = options.inputs;

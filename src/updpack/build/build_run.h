@@ -43,9 +43,5 @@ struct BuildOptions {
   BuildTimes times;  // --mtime or SOURCE_DATE_EPOCH
 };
 
-// The stub used when none is given: updater.exe beside updpack, else the
-// one the build was configured with. "" when neither exists.
-std::string BuildDefaultStub();
-
 // Runs the build; returns the exit code (0, or 1 after reporting why not).
 int RunBuild(const BuildOptions& options);

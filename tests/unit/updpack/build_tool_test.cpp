@@ -325,6 +325,38 @@ TEST(BuildTool, ChecksItsArgumentsAndInputs) {
   EXPECT_FALSE(testupd::fs::exists(out));
 }
 
+// Without --stub the updater is looked for where updpack itself lies, at run
+// time: beside it, else in PREFIX/share/updpack when it lies in PREFIX/bin.
+TEST(BuildTool, FindsTheUpdaterBesideItOrBelowItsPrefix) {
+  Sample s;
+  auto buildWith = [&](const std::string& updpack, const std::string& out) {
+    testupd::fs::create_directories(testupd::fs::path(updpack).parent_path());
+    testupd::fs::copy_file(UPDPACK_EXE, updpack);
+    std::string cmd = testupd::Quote(updpack) + " build -q -o " + testupd::Quote(out) + " " +
+                      testupd::Quote(s.src) + " 2>" + testupd::Quote(s.dir / "err");
+    int status = system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  std::string stubBeside = "MZ beside" + std::string(100, 'b');
+  std::string stubShared = "MZ shared" + std::string(100, 's');
+  WriteBytes(s.dir / "kit/updater.exe", stubBeside);
+  ASSERT_EQ(buildWith(s.dir / "kit/updpack", s.dir / "a.exe"), 0) << ReadBytes(s.dir / "err");
+  EXPECT_EQ(ReadBytes(s.dir / "a.exe").substr(0, stubBeside.size()), stubBeside);
+
+  WriteBytes(s.dir / "usr/share/updpack/updater.exe", stubShared);
+  ASSERT_EQ(buildWith(s.dir / "usr/bin/updpack", s.dir / "b.exe"), 0) << ReadBytes(s.dir / "err");
+  EXPECT_EQ(ReadBytes(s.dir / "b.exe").substr(0, stubShared.size()), stubShared);
+
+  // Beside wins over the prefix; with neither, the message says where it looked.
+  WriteBytes(s.dir / "usr/bin/updater.exe", stubBeside);
+  testupd::fs::remove(s.dir / "usr/bin/updpack");
+  ASSERT_EQ(buildWith(s.dir / "usr/bin/updpack", s.dir / "c.exe"), 0) << ReadBytes(s.dir / "err");
+  EXPECT_EQ(ReadBytes(s.dir / "c.exe").substr(0, stubBeside.size()), stubBeside);
+  EXPECT_EQ(buildWith(s.dir / "bare/bin/updpack", s.dir / "d.exe"), 1);
+  EXPECT_NE(ReadBytes(s.dir / "err").find("share/updpack/updater.exe"), std::string::npos)
+      << ReadBytes(s.dir / "err");
+}
+
 TEST(BuildTool, ExtractGivesBackTheSameFilesAndTimes) {
   Sample s;
   std::string out = s.dir / "update.exe";
