@@ -4,6 +4,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
@@ -32,6 +35,22 @@ void Arm(const std::string& path) {
   memcpy(g_tempPath, path.c_str(), path.size() + 1);
   for (int sig : kSignals) signal(sig, RemoveTempOnSignal);
 }
+
+// Holds the signals back while the temporary and its handler come into being
+// together: one between the two would leave the file behind. Windows runs its
+// console handlers on a thread of their own; there is nothing to block.
+struct SignalsHeld {
+#ifndef _WIN32
+  sigset_t saved;
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int sig : kSignals) sigaddset(&held, sig);
+    pthread_sigmask(SIG_BLOCK, &held, &saved);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved, nullptr); }
+#endif
+};
 
 void Disarm() {
   g_tempPath[0] = 0;
@@ -82,6 +101,7 @@ int OutTempCreate(const std::string& target, OutTemp* temp, bool executable) {
   temp->target = target;
   std::string folder = FsFolderOf(target);
   std::string prefix = "." + BaseName(target) + "." + std::to_string(FsProcessId()) + "-";
+  SignalsHeld held;
   for (int i = 0; i < 1000; ++i) {
     temp->path = FsJoin(folder, prefix + std::to_string(i) + ".tmp");
     temp->f = FsCreateNew(temp->path, executable);
