@@ -101,7 +101,7 @@ int OutTempCreate(const std::string& target, OutTemp* temp, bool executable) {
   temp->target = target;
   std::string folder = FsFolderOf(target);
   std::string prefix = "." + BaseName(target) + "." + std::to_string(FsProcessId()) + "-";
-  SignalsHeld held;
+  [[maybe_unused]] SignalsHeld held;
   for (int i = 0; i < 1000; ++i) {
     temp->path = FsJoin(folder, prefix + std::to_string(i) + ".tmp");
     temp->f = FsCreateNew(temp->path, executable);
