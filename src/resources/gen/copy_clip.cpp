@@ -114,7 +114,9 @@ void CloseChunk(std::vector<uint8_t>* out, size_t sizeAt) {
 
 }  // namespace
 
-std::vector<ClipColor> CopyClipPalette() {
+// The palette of every frame; index 0 is the background, the colour of the
+// top-left pixel, which the control treats as transparent.
+static std::vector<ClipColor> CopyClipPalette() {
   std::vector<ClipColor> palette(16, ClipColor{0, 0, 0});
   palette[kBackground] = {192, 192, 192};
   palette[kOutline] = {0, 0, 0};
@@ -200,7 +202,8 @@ std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& pixels, int width, i
   return out;
 }
 
-std::vector<uint8_t> BuildRle8Avi(const std::vector<std::vector<uint8_t>>& encodedFrames,
+// A RIFF AVI with one video stream of RLE8 key frames and an index.
+static std::vector<uint8_t> BuildRle8Avi(const std::vector<std::vector<uint8_t>>& encodedFrames,
                                   const std::vector<ClipColor>& palette, int width, int height,
                                   uint32_t microsPerFrame) {
   uint32_t frames = static_cast<uint32_t>(encodedFrames.size());
