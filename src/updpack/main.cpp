@@ -2,7 +2,6 @@
 // of files; lists, verifies and extracts such updates; checks install.env
 // files; converts title pictures. One command per run (src/updpack/cmd).
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

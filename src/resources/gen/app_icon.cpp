@@ -103,6 +103,7 @@ std::vector<uint8_t> BuildAppIcon() {
     Put32(&out, offset);
     offset += static_cast<uint32_t>(images[i].size());
   }
-  for (const std::vector<uint8_t>& image : images) out.insert(out.end(), image.begin(), image.end());
+  for (const std::vector<uint8_t>& image : images)
+    out.insert(out.end(), image.begin(), image.end());
   return out;
 }

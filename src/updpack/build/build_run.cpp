@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "payload/format.h"
+#include "updpack/archive/pack_read.h"
 #include "updpack/build/build_entries.h"
 #include "updpack/build/build_names.h"
 #include "updpack/build/build_order.h"
@@ -12,7 +13,6 @@
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/fsys/out_file.h"
-#include "updpack/archive/pack_read.h"
 #include "updpack/report.h"
 
 namespace {
@@ -163,16 +163,20 @@ int RunBuild(const BuildOptions& options) {
   // The updater cannot start without its environment file.
   BuildEntry* env = BuildFindEntry(&entries, "install.env");
   if (!env || env->isFolder)
-    ReportWarning(FsShown(options.folder).c_str(), "no install.env at the top level: the update will not start");
+    ReportWarning(FsShown(options.folder).c_str(),
+                  "no install.env at the top level: the update will not start");
   int failedChecks = RunChecks(options, &entries);
   if (failedChecks && !options.ignoreChecks) {
-    ReportError(FsShown(options.folder).c_str(), "%d error%s in the checked files; nothing written "
-                "(give --ignore-check to build anyway)", failedChecks, failedChecks == 1 ? "" : "s");
+    ReportError(FsShown(options.folder).c_str(),
+                "%d error%s in the checked files; nothing written "
+                "(give --ignore-check to build anyway)",
+                failedChecks, failedChecks == 1 ? "" : "s");
     return kExitBadInput;
   }
 
   PackOptions pack;
-  pack.threads = options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
+  pack.threads =
+      options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
   if (pack.threads < 1) pack.threads = 1;
   pack.engine = options.engine;
   pack.level = options.level;

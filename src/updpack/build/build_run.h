@@ -30,11 +30,11 @@ struct BuildCheck {
 struct BuildOptions {
   std::string folder;  // what the payload holds
   std::string output;
-  std::string stub;    // empty: the default updater
-  bool force = false;  // replace an existing output
-  bool ignoreChecks = false;  // build despite errors that the checks found
+  std::string stub;                 // empty: the default updater
+  bool force = false;               // replace an existing output
+  bool ignoreChecks = false;        // build despite errors that the checks found
   std::vector<std::string> inputs;  // files read besides DIR and the stub (never overwritten)
-  int jobs = 0;        // compression threads; 0: one per hardware thread
+  int jobs = 0;                     // compression threads; 0: one per hardware thread
   CompressEngineKind engine = CompressDefaultEngine();
   int level = kCompressLevelDefault;
   size_t pieceSize = 0;  // 0: the default piece size

@@ -96,7 +96,9 @@ bool CompressEngineByName(const char* name, CompressEngineKind* kind) {
   return true;
 }
 
-bool CompressEngineUsesHistory(CompressEngineKind kind) { return kind == CompressEngineKind::kZlib; }
+bool CompressEngineUsesHistory(CompressEngineKind kind) {
+  return kind == CompressEngineKind::kZlib;
+}
 
 int CompressEngineMaxLevel(CompressEngineKind kind) {
   return kind == CompressEngineKind::kLibdeflate ? kCompressLevelMax : 9;

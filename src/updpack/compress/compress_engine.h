@@ -50,5 +50,4 @@ int CompressPiece(CompressEngine* engine, const uint8_t* history, size_t history
 
 // Adler-32 of data continuing from adler (1 to start), with the engine's
 // fastest routine.
-uint32_t CompressAdler32(CompressEngineKind kind, uint32_t adler, const uint8_t* data,
-                         size_t size);
+uint32_t CompressAdler32(CompressEngineKind kind, uint32_t adler, const uint8_t* data, size_t size);

@@ -24,7 +24,8 @@ void RemoveTempOnSignal(int sig) {
 }
 
 const int kSignals[] = {
-    SIGINT, SIGTERM,
+    SIGINT,
+    SIGTERM,
 #ifdef SIGHUP
     SIGHUP,
 #endif
@@ -111,7 +112,8 @@ int OutTempCreate(const std::string& target, OutTemp* temp, bool executable) {
     }
     if (errno != EEXIST) break;
   }
-  ReportError(FsShown(target).c_str(), "cannot create a temporary file beside it: %s", strerror(errno));
+  ReportError(FsShown(target).c_str(), "cannot create a temporary file beside it: %s",
+              strerror(errno));
   return -1;
 }
 
@@ -175,7 +177,8 @@ int OutRemoveStale(const std::string& target) {
     unsigned long pid = strtoul(middle.substr(0, dash).c_str(), nullptr, 10);
     if (pid == FsProcessId() || !FsProcessGone(pid)) continue;
     if (FsRemove(FsJoin(folder, n)) == 0) {
-      ReportWarning(FsShown(FsJoin(folder, n)).c_str(), "removed, left behind by a build that was stopped");
+      ReportWarning(FsShown(FsJoin(folder, n)).c_str(),
+                    "removed, left behind by a build that was stopped");
       ++removed;
     }
   }

@@ -1,11 +1,11 @@
 // [ini] and [reg] lines as the update turns them into what it writes, with
 // the target folder D:\Games\Title and Q:\ as the first CD-ROM drive.
+#include "update/transfer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-
-#include "update/transfer.h"
 
 namespace {
 
@@ -78,9 +78,9 @@ TEST_F(Transfer, RegLines) {
   EXPECT_EQ(Reg("\"Empty\"=\"\""), "Empty|");
   EXPECT_EQ(Reg("\"Bare\"=\""), "Bare|");
   EXPECT_EQ(Reg("\"Eq\"=\"a\\\"=\\\"b\""), "Eq|a\"=\"b");  // the first separator splits
-  for (const char* skipped : {"[HKEY_CURRENT_USER\\Software\\Maker\\Title]",
-                              "Windows Registry Editor Version 5.00", "@=\"default\"",
-                              "\"Count\"=dword:00000010", "\"Raw\"=hex:01,02,03", ""}) {
+  for (const char* skipped :
+       {"[HKEY_CURRENT_USER\\Software\\Maker\\Title]", "Windows Registry Editor Version 5.00",
+        "@=\"default\"", "\"Count\"=dword:00000010", "\"Raw\"=hex:01,02,03", ""}) {
     EXPECT_EQ(Reg(skipped), "skipped") << skipped;
   }
   EXPECT_EQ(g_driveProbes, 2);

@@ -14,8 +14,8 @@
 
 namespace {
 
-using testupd::ParseUpdate;
 using testupd::ParsedUpdate;
+using testupd::ParseUpdate;
 using testupd::ReadBytes;
 using testupd::RunUpdpack;
 using testupd::TempDir;
@@ -187,8 +187,8 @@ TEST(BuildTool, CheckoutsAtDifferentTimesBuildAlike) {
 TEST(BuildTool, LevelsMakeOrdinaryStreamsAndBestIsSmallest) {
   Sample s;
   std::vector<size_t> sizes;
-  for (std::vector<std::string> level : std::vector<std::vector<std::string>>{
-           {"--level", "1"}, {}, {"--level", "9"}, {"--best"}}) {
+  for (std::vector<std::string> level :
+       std::vector<std::vector<std::string>>{{"--level", "1"}, {}, {"--level", "9"}, {"--best"}}) {
     std::string out = s.dir / ("l" + std::to_string(sizes.size()) + ".exe");
     level.push_back("-q");
     ASSERT_EQ(s.Build(out, level).code, 0);
@@ -256,8 +256,9 @@ TEST(BuildTool, AFailureMidwayRemovesTheTemporaryFileAndWritesNothing) {
 
 TEST(BuildTool, RefusesNamesAPlayerCannotUseAndNamesEachFile) {
   Sample s;
-  const char* bad[] = {"CON.txt", "trail.", "space ", "colon:x.dat", "back\\slash.dat",
-                       "\xc3\xa9t\xc3\xa9.dat" /* not in code page 932 */};
+  const char* bad[] = {"CON.txt",         "trail.",
+                       "space ",          "colon:x.dat",
+                       "back\\slash.dat", "\xc3\xa9t\xc3\xa9.dat" /* not in code page 932 */};
   for (const char* name : bad) WriteBytes(s.src + "/" + name, "x");
   WriteBytes(s.src + "/Case.dat", "1");
   WriteBytes(s.src + "/case.DAT", "2");
@@ -385,7 +386,7 @@ TEST(BuildTool, ListShowsEveryEntryWithItsSizes) {
   EXPECT_NE(r.out.find("update.arc"), std::string::npos);
   EXPECT_NE(r.out.find("DirectX\\sub\\"), std::string::npos);
   EXPECT_NE(r.out.find(std::string(kSaveUtf8) + "\\" + kDataUtf8), std::string::npos);
-  EXPECT_NE(r.out.find("2023-11-14 22:13:20"), std::string::npos);  // 1700000000 in UTC
+  EXPECT_NE(r.out.find("2023-11-14 22:13:20"), std::string::npos);      // 1700000000 in UTC
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 10 + 1);  // heading, entries, total
 }
 
@@ -423,7 +424,7 @@ TEST(BuildTool, GeneratedFilesAndContentChecksJoinTheBuild) {
   EXPECT_EQ(title->data, "new");
   EXPECT_EQ(title->stamp, 42u);
   EXPECT_EQ(Find(u, "InstTScr.RCT"), nullptr);  // replaced, not added twice
-  ASSERT_GE(u.entries.size(), 2u);  // a start-up file: among the first
+  ASSERT_GE(u.entries.size(), 2u);              // a start-up file: among the first
   EXPECT_EQ(u.entries[0].name, "install.env");
   EXPECT_EQ(u.entries[1].name, "insttscr.rct");
 }
@@ -448,7 +449,10 @@ TEST(BuildTool, TitlePictureAndEnvironmentFileJoinFromTheCommandLine) {
   ASSERT_TRUE(u.ok);
   const testupd::ParsedEntry* title = Find(u, "insttscr.rct");
   ASSERT_NE(title, nullptr);
-  EXPECT_EQ(title->data.compare(0, 8, "\x98\x5a\x92\x9a" "TC00"), 0);
+  EXPECT_EQ(title->data.compare(0, 8,
+                                "\x98\x5a\x92\x9a"
+                                "TC00"),
+            0);
 
   // A UTF-8 environment file is refused, and packed converted when asked.
   WriteBytes(s.src + "/install.env", "// \xe8\xa8\xad\xe5\xae\x9a\nTITLEBAR \xe5\xa4\x8f\n");

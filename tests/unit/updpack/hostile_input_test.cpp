@@ -35,14 +35,14 @@ bool Has(const RunResult& r, const std::string& text) {
   return r.err.find(text) != std::string::npos || r.out.find(text) != std::string::npos;
 }
 
-#define EXPECT_REFUSED(r, code_, text)                                \
-  do {                                                                \
-    RunResult r_ = (r);                                               \
-    EXPECT_EQ(r_.code, code_) << r_.err;                              \
+#define EXPECT_REFUSED(r, code_, text)                                     \
+  do {                                                                     \
+    RunResult r_ = (r);                                                    \
+    EXPECT_EQ(r_.code, code_) << r_.err;                                   \
     EXPECT_TRUE(Has(r_, text)) << "no \"" << (text) << "\" in " << r_.err; \
   } while (0)
 
-#define REQUIRE_ROOT()                                                   \
+#define REQUIRE_ROOT() \
   if (geteuid() != 0) GTEST_SKIP() << "needs root for links, devices and tmpfs"
 
 std::string Update(const Writer& w) { return w.Finish(testupd::FakeStub()); }
@@ -50,7 +50,8 @@ std::string Update(const Writer& w) { return w.Finish(testupd::FakeStub()); }
 // Files of the folder, temporaries included.
 std::vector<std::string> Listing(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
   return names;
 }
 
@@ -183,10 +184,12 @@ TEST(OutputRules, SpecialFilesInputsAndExistingOutputsAreNotReplaced) {
   EXPECT_REFUSED(RunUpdpack({"check", "--from-utf8", "-o", f.dir / "sjis.env", f.dir / "utf8.env"}),
                  1, "--force");
   EXPECT_EQ(ReadBytes(f.dir / "sjis.env"), "keep");
-  EXPECT_REFUSED(RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "utf8.env", f.dir / "utf8.env"}),
-                 1, "is also an input");
-  EXPECT_EQ(RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "sjis.env", f.dir / "utf8.env"}).code,
-            0);
+  EXPECT_REFUSED(
+      RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "utf8.env", f.dir / "utf8.env"}), 1,
+      "is also an input");
+  EXPECT_EQ(
+      RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "sjis.env", f.dir / "utf8.env"}).code,
+      0);
   EXPECT_EQ(ReadBytes(f.dir / "sjis.env"), "TITLEBAR \x89\xc4\r\n");
 }
 
@@ -310,7 +313,10 @@ std::string Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t compressi
 TEST(PictureHostile, SizesAreCheckedBeforeAllocationAndRefusalsSayWhy) {
   TempDir t;
   // 65535 x 65535 declared in a few bytes.
-  std::string rct = std::string("\x98\x5a\x92\x9a" "TC00", 8);
+  std::string rct = std::string(
+      "\x98\x5a\x92\x9a"
+      "TC00",
+      8);
   Put32(&rct, 65535);
   Put32(&rct, 65535);
   Put32(&rct, 37);
@@ -388,12 +394,14 @@ TEST(CommandLine, ExitCodesAndMessages) {
   ASSERT_EQ(f.Build(f.dir / "u.exe").code, 0);
   // Output that cannot be written is a failure.
   std::string cmd = "timeout 60 " + testupd::Quote(UPDPACK_EXE) + " list " +
-                    testupd::Quote(f.dir / "u.exe") + " >/dev/full 2>" + testupd::Quote(f.dir / "err");
+                    testupd::Quote(f.dir / "u.exe") + " >/dev/full 2>" +
+                    testupd::Quote(f.dir / "err");
   int status = system(cmd.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_NE(ReadBytes(f.dir / "err").find("updpack: cannot write to the standard output"),
             std::string::npos);
-  status = system(("timeout 60 " + testupd::Quote(UPDPACK_EXE) + " --help >/dev/full 2>/dev/null").c_str());
+  status = system(
+      ("timeout 60 " + testupd::Quote(UPDPACK_EXE) + " --help >/dev/full 2>/dev/null").c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);
 
   EXPECT_REFUSED(f.Build(""), 2, "empty path");
@@ -411,8 +419,15 @@ TEST(CommandLine, ExitCodesAndMessages) {
 TEST(VerifyHostile, NamesThatBuildWouldNeverWriteAreRefused) {
   TempDir t;
   const std::string names[] = {
-      std::string("a\x83"), std::string("\x85\x40.txt"), "a/b", std::string("ok\0..\\X", 7),
-      "tab\there", "con.txt", "dots.", "space ", std::string(258, 'n'),
+      std::string("a\x83"),
+      std::string("\x85\x40.txt"),
+      "a/b",
+      std::string("ok\0..\\X", 7),
+      "tab\there",
+      "con.txt",
+      "dots.",
+      "space ",
+      std::string(258, 'n'),
   };
   for (const std::string& name : names) {
     Writer w;
@@ -469,7 +484,8 @@ TEST(TextHostile, TerminalTextIsEscapedAndConverted) {
 TEST(BuildHostile, TitleReplacingAPictureIsToldAndForceOnlyReplaces) {
   Folder f;
   WriteBytes(f.src + "/InstTScr.rct", "from the folder");
-  RunResult r = f.Build(f.dir / "u.exe", {"--title", UPD_SOURCE_DIR "/tests/data/image/sample.png"});
+  RunResult r =
+      f.Build(f.dir / "u.exe", {"--title", UPD_SOURCE_DIR "/tests/data/image/sample.png"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(Has(r, "not packed: --title")) << r.err;
 }
