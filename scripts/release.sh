@@ -19,7 +19,7 @@ export SOURCE_DATE_EPOCH=$epoch
 kit=$root/build/kit
 jobs=${UPD_JOBS:-$(nproc)}
 common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DUPD_TESTS=OFF -DUPD_VERSION="$version"
-        -DUPD_UPDATER_EXE= "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=$root=.")
+        "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=$root=.")
 
 echo "release: $version"
 cmake -S "$root" -B "$kit/win" "${common[@]}" \

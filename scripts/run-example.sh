@@ -71,33 +71,7 @@ echo "== the player's machine: a Wine prefix with the game installed"
 export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
 wine() { "${wine_cmd[@]}" "$@"; }
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-cache=${UPD_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/updater-wine}
-template="$cache/example2-$WINEARCH-$(wine --version | tr -c 'A-Za-z0-9.\n' '_')"
-mkdir -p "$cache"
-(
-  flock 9
-  if [ ! -f "$template/.ready" ]; then
-    rm -rf "$template"
-    # The dialogs ask for "ＭＳ Ｐゴシック"; a Japanese font stands in for it
-    # and for the system's own dialog and caption fonts.
-    python3 - "$cache/fonts.reg" <<'EOF'
-import sys
-faces = {"ＭＳ Ｐゴシック": "IPAPGothic", "MS PGothic": "IPAPGothic", "ＭＳ ゴシック": "IPAGothic",
-         "MS Gothic": "IPAGothic", "MS UI Gothic": "IPAPGothic", "MS Shell Dlg": "IPAPGothic",
-         "MS Shell Dlg 2": "IPAPGothic", "Tahoma": "IPAPGothic"}
-lines = ["Windows Registry Editor Version 5.00", "",
-         "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
-lines += ['"%s"="%s"' % item for item in faces.items()]
-open(sys.argv[1], "wb").write(("\r\n".join(lines) + "\r\n").encode("utf-16"))
-EOF
-    WINEPREFIX="$template" wine wineboot -i >/dev/null 2>&1
-    WINEPREFIX="$template" wine regedit /S "$(winpath "$cache/fonts.reg")" >/dev/null 2>&1
-    # The caption buttons' symbols.
-    cp /usr/share/wine/fonts/marlett.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
-    WINEPREFIX="$template" wineserver -w
-    touch "$template/.ready"
-  fi
-) 9>"$cache/.lock"
+template=$(scripts/wine-template.sh "$UPD_WINE_ARCH" example)
 export WINEPREFIX="$out/prefix"
 cp -a "$template/." "$WINEPREFIX/"
 rm -f "$WINEPREFIX/.ready"
@@ -154,33 +128,7 @@ for _ in $(seq 100); do [ -s "$game_unix/started.txt" ] && break; sleep 0.1; don
 
 echo "== what changed"
 status=0
-check() {  # description test...
-  local what=$1; shift
-  if "$@"; then echo "  ok: $what"; else echo "  FAILED: $what"; status=1; fi
-}
-(cd "$game_unix" && find . -type f | sort | sed 's/^/  after: /')
-for f in $(cd "$out/input" && find . -type f | sort); do
-  case $f in ./install.env) continue ;; esac
-  check "$f arrived intact" cmp -s "$out/input/$f" "$game_unix/$f"
-done
-check "install.env and insttscr.rct were deleted after the update" \
-  test ! -e "$game_unix/install.env" -a ! -e "$game_unix/insttscr.rct"
-check 'old\*.dat were deleted' test -z "$(ls "$game_unix"/old/*.dat 2>/dev/null)"
-check "the older data/patch101.arc was left alone" test -e "$game_unix/data/patch101.arc"
-ini="$WINEPREFIX/drive_c/windows/KazamiNatsu.ini"
-echo "  INI file C:\\windows\\KazamiNatsu.ini:"
-iconv -f CP932 -t UTF-8 "$ini" 2>/dev/null | tr -d '\r' | sed 's/^/    /' || true
-check "INI Path is the game folder" grep -qF "Path=$game" "$ini"
-check "INI Version is 102" grep -q "^Version=102" "$ini"
-echo "  registry $key:"
-wine reg query "$key" 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */    /'
-reg_value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
-check "registry Version is 102" test "$(reg_value Version)" = 102
-check "registry InstTo is the game folder" test "$(reg_value InstTo)" = "$game"
-echo "  the game's record (started.txt):"
-tr -d '\r' <"$game_unix/started.txt" 2>/dev/null | sed 's/^/    /' || true
-check "the game was started in its folder" grep -qF "current folder: $game" "$game_unix/started.txt"
-check "the game read the new INI" grep -q "INI Version: 102" "$game_unix/started.txt"
+scripts/example-checks.sh "$out/input" "$game_unix" "$game" "$key" || status=1
 
 if [ $interactive = 0 ]; then
   echo "== screenshots"

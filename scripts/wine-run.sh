@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine in a private prefix of its own, copied
-# from a cached template: null graphics driver (dialogs and message boxes run
-# without a display), code page 932, and a time limit. The prefix's wineserver
-# is stopped and the prefix removed afterwards.
+# from a cached template (scripts/wine-template.sh): null graphics driver
+# (dialogs and message boxes run without a display), code page 932, and a
+# time limit. The prefix's wineserver is stopped and the prefix removed
+# afterwards.
 #
 #   scripts/wine-run.sh PROGRAM.exe [ARGS...]
 #
@@ -61,29 +62,10 @@ fi
 
 export WINEDEBUG=-all
 export LC_ALL=ja_JP.UTF-8
-# No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 [ -n "${UPD_WINE_DISPLAY:-}" ] || unset DISPLAY
 
-cache=${UPD_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/updater-wine}
-template="$cache/template-$arch-$($loader --version | tr -c 'A-Za-z0-9.\n' '_')"
-mkdir -p "$cache"
-
-(
-  flock 9
-  if [ ! -f "$template/.ready" ]; then
-    rm -rf "$template"
-    WINEPREFIX="$template" "$loader" wineboot -i >/dev/null 2>&1
-    WINEPREFIX="$template" "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
-      >/dev/null 2>&1
-    WINEPREFIX="$template" wineserver -w
-    if [ ! -f "$template/system.reg" ]; then
-      echo "wine-run: could not make the $arch Wine prefix in $template" >&2
-      exit 1
-    fi
-    touch "$template/.ready"
-  fi
-) 9>"$cache/.lock-$arch" || exit 1
+template=$("$here/wine-template.sh" "$arch" tests) || exit 1
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/upd-wine.XXXXXX")
 cp -a "$template/." "$prefix/"

@@ -38,13 +38,16 @@ struct Picture {
   Bytes pixels;  // blue, green, red
 };
 
-unsigned char Clamp(double v) { return static_cast<unsigned char>(std::min(255.0, std::max(0.0, v))); }
+unsigned char Clamp(double v) {
+  return static_cast<unsigned char>(std::min(255.0, std::max(0.0, v)));
+}
 
 Picture Make(const std::string& name, int width, int height,
              const std::function<void(int, int, unsigned char*)>& pixel) {
   Picture p{name, width, height, Bytes(3 * static_cast<size_t>(width) * height)};
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) pixel(x, y, &p.pixels[3 * (static_cast<size_t>(y) * width + x)]);
+    for (int x = 0; x < width; ++x)
+      pixel(x, y, &p.pixels[3 * (static_cast<size_t>(y) * width + x)]);
   }
   return p;
 }
@@ -224,10 +227,9 @@ int main(int argc, char** argv) {
       __asm__ __volatile__("" : : "r"(out.data()) : "memory");
     });
     timeRatios += std::log(optimalTime / greedyTime);
-    printf("%-20s %8zu %8zu %8zu %9.3f %11.2fx %11.2fx %10.2f\n", p.name.c_str(),
-           p.pixels.size(), greedy.size(), optimal.size(),
-           static_cast<double>(optimal.size()) / greedy.size(), optimalTime / greedyTime,
-           decodeTime / copyTime, optimalTime * 1000);
+    printf("%-20s %8zu %8zu %8zu %9.3f %11.2fx %11.2fx %10.2f\n", p.name.c_str(), p.pixels.size(),
+           greedy.size(), optimal.size(), static_cast<double>(optimal.size()) / greedy.size(),
+           optimalTime / greedyTime, decodeTime / copyTime, optimalTime * 1000);
   }
   printf("\noptimal never larger than greedy: %s\n", neverLarger ? "yes" : "NO");
   printf("every stream decodes to its picture: %s\n", allDecode ? "yes" : "NO");

@@ -223,18 +223,20 @@ int main(int argc, char** argv) {
       return 1;
     }
     double run = times.startup + times.update;
-    printf("round %d: plain %.3f s, updater %.3f s (start-up %.3f + update %.3f, of which "
-           "the progress window %.3f), ratio %.3f; big start-up %.3f s\n",
-           round + 1, plain, run, times.startup, times.update, times.copy, run / plain,
-           bigTimes.startup);
+    printf(
+        "round %d: plain %.3f s, updater %.3f s (start-up %.3f + update %.3f, of which "
+        "the progress window %.3f), ratio %.3f; big start-up %.3f s\n",
+        round + 1, plain, run, times.startup, times.update, times.copy, run / plain,
+        bigTimes.startup);
     bestPlain = std::min(bestPlain, plain);
     bestRun = std::min(bestRun, run);
     bestStartup = std::min(bestStartup, times.startup);
     bestBigStartup = std::min(bestBigStartup, bigTimes.startup);
   }
   printf("updater whole run / plain extraction: %.3f (goal 1.15 or less)\n", bestRun / bestPlain);
-  printf("start-up to a visible menu, 1 GB payload: %.3f s (goal under 0.5 s); "
-         "%.2f x the start-up of the smaller update\n",
-         bestBigStartup, bestBigStartup / bestStartup);
+  printf(
+      "start-up to a visible menu, 1 GB payload: %.3f s (goal under 0.5 s); "
+      "%.2f x the start-up of the smaller update\n",
+      bestBigStartup, bestBigStartup / bestStartup);
   return 0;
 }

@@ -13,7 +13,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char self[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, self, sizeof self);
   char version[64] = "";
-  GetPrivateProfileStringA("System", "Version", "(none)", version, sizeof version, "KazamiNatsu.ini");
+  GetPrivateProfileStringA("System", "Version", "(none)", version, sizeof version,
+                           "KazamiNatsu.ini");
   FILE* out = fopen("started.txt", "w");
   if (!out) return 1;
   fprintf(out, "current folder: %s\nprogram: %s\nINI Version: %s\n", folder, self, version);

@@ -215,7 +215,8 @@ int main(int argc, char** argv) {
   DrvWaitFor(
       [&] {
         for (HWND w : DrvTopWindows(p)) {
-          if (DrvClassName(w) == "#32770" && DrvWindowText(w).find("アップデータ") != std::string::npos) {
+          if (DrvClassName(w) == "#32770" &&
+              DrvWindowText(w).find("アップデータ") != std::string::npos) {
             menu = w;
             return true;
           }
@@ -233,10 +234,12 @@ int main(int argc, char** argv) {
   double here = MatchAt(client, title, ox, oy);
   double left = MatchAt(client, title, ox - 1, oy);
   double right = MatchAt(client, title, ox + 1, oy);
-  printf("player: client %d x %d; title picture at (%d, %d): %.1f%% of its pixels match "
-         "(%.1f%% one pixel left, %.1f%% one pixel right)\n",
-         client.width, client.height, ox, oy, 100 * here, 100 * left, 100 * right);
-  if (here < 0.98 || left >= here || right >= here) return Fail("the title picture is not where it belongs");
+  printf(
+      "player: client %d x %d; title picture at (%d, %d): %.1f%% of its pixels match "
+      "(%.1f%% one pixel left, %.1f%% one pixel right)\n",
+      client.width, client.height, ox, oy, 100 * here, 100 * left, 100 * right);
+  if (here < 0.98 || left >= here || right >= here)
+    return Fail("the title picture is not where it belongs");
 
   HWND update_button = FindButton(menu, "アップデート");
   if (!update_button) return Fail("no アップデート button");
@@ -255,11 +258,13 @@ int main(int argc, char** argv) {
   DrvWaitFor(
       [&] {
         return !DrvFindControl(progress, 1012).text.empty() &&
-               DrvFindControl(progress, 1019).position > 0 && DrvFindControl(progress, 1010).position > 0;
+               DrvFindControl(progress, 1019).position > 0 &&
+               DrvFindControl(progress, 1010).position > 0;
       },
       kWaitMs);
   printf("player: copying \"%s\"\n", DrvUtf8(DrvFindControl(progress, 1012).text).c_str());
-  HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(progress, nullptr));
+  HANDLE thread =
+      OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(progress, nullptr));
   if (!thread) return Fail("cannot hold the updater");
   Sleep(300);  // the last drawing reaches the display
   // Held, the updater answers no messages: nothing here may ask it anything.

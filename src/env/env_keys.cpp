@@ -57,9 +57,7 @@ const char* EnvIniSection() { return LookUpOnce(g_iniSection, "INI_SECTION"); }
 const char* EnvTitleBar() {
   return EnvGetString("TITLEBAR", g_titleBar, sizeof g_titleBar, kEnvDefaultTitleBar);
 }
-const char* EnvInstTo() {
-  return EnvGetString("INSTTO", g_instTo, sizeof g_instTo, "ZORVEK_APP");
-}
+const char* EnvInstTo() { return EnvGetString("INSTTO", g_instTo, sizeof g_instTo, "ZORVEK_APP"); }
 const char* EnvExeName() {
   return EnvGetString("EXENAME", g_exeName, sizeof g_exeName, "zorvek.exe");
 }
@@ -73,8 +71,7 @@ int EnvChkRegVer() { return LookUpRemembered(&g_chkRegVer, "CHKREGVER"); }
 int EnvChkRegVerHigh() { return LookUpRemembered(&g_chkRegVerHigh, "CHKREGVERHIGH"); }
 
 const char* EnvUpdaterTitle() {
-  FormatText(g_updaterTitle, sizeof g_updaterTitle, "%s%s", EnvTitleBar(),
-             kEnvUpdaterTitleSuffix);
+  FormatText(g_updaterTitle, sizeof g_updaterTitle, "%s%s", EnvTitleBar(), kEnvUpdaterTitleSuffix);
   return g_updaterTitle;
 }
 

@@ -48,7 +48,8 @@ void EnvReplaceBars(char* value, LeadByteFn isLead) {
   for (char* p = MbsChr(value, '|', isLead); p; p = MbsChr(p + 1, '|', isLead)) *p = ' ';
 }
 
-void EnvAppend(const char* key, const char* value, LeadByteFn isLead) {
+// Appends an entry holding copies of key and value (bars replaced).
+static void EnvAppend(const char* key, const char* value, LeadByteFn isLead) {
   EnvEntry* entry = static_cast<EnvEntry*>(EnvAlloc(sizeof(EnvEntry)));
   entry->key = EnvCopyText(key, strlen(key));
   entry->value = EnvCopyText(value, strlen(value));

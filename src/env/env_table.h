@@ -42,9 +42,6 @@ EnvLineKind EnvParseLine(char* line, EnvKeyLine* parsed);
 // Replaces every free-standing "|" by a blank; a 0x7C trail byte stays.
 void EnvReplaceBars(char* value, LeadByteFn isLead);
 
-// Appends an entry holding copies of key and value (bars replaced).
-void EnvAppend(const char* key, const char* value, LeadByteFn isLead);
-
 // The reading loop: at most kEnvMaxPieces pieces, up to a "[EOF]" line; every
 // key line with a value is appended. An existing table is kept.
 void EnvReadTable(const EnvPieceSource& source, LeadByteFn isLead);

@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-int64_t PictureStride(int32_t width) {
-  return (3 * static_cast<int64_t>(width) + 3) / 4 * 4;
-}
+int64_t PictureStride(int32_t width) { return (3 * static_cast<int64_t>(width) + 3) / 4 * 4; }
 
 int64_t PicturePackedBytes(int32_t width, int32_t height) {
   if (width < 1 || height < 1) return -1;

@@ -68,11 +68,17 @@ int RctDecode(const unsigned char* stream, size_t streamSize, int32_t width, int
 
 const char* RctDecodeResultText(int result) {
   switch (result) {
-    case kRctDecodeOk: return "decoded";
-    case kRctDecodeStreamEnds: return "the pixel stream ends inside a token";
-    case kRctDecodeOverrun: return "a token reaches past the last pixel";
-    case kRctDecodeBadSource: return "a copy reads from before the first pixel or from a pixel not yet decoded";
-    case kRctDecodeBadSize: return "the picture's width or height is out of range";
-    default: return "unknown fault";
+    case kRctDecodeOk:
+      return "decoded";
+    case kRctDecodeStreamEnds:
+      return "the pixel stream ends inside a token";
+    case kRctDecodeOverrun:
+      return "a token reaches past the last pixel";
+    case kRctDecodeBadSource:
+      return "a copy reads from before the first pixel or from a pixel not yet decoded";
+    case kRctDecodeBadSize:
+      return "the picture's width or height is out of range";
+    default:
+      return "unknown fault";
   }
 }

@@ -49,28 +49,14 @@ struct LongCopy {
 
 enum StepKind : uint8_t { kStepLiteral, kStepCopy };
 
-}  // namespace
-
-void RctPutLiteral(std::vector<unsigned char>* stream, const unsigned char* pixels, uint32_t run) {
-  if (run <= kRctShortLiteralMax) {
-    stream->push_back(static_cast<unsigned char>(run - 1));
-  } else {
-    stream->push_back(0x7F);
-    PutCount(stream, run - 128);
-  }
-  stream->insert(stream->end(), pixels, pixels + 3 * static_cast<size_t>(run));
-}
-
-void RctPutCopy(std::vector<unsigned char>* stream, int k, uint32_t run) {
-  const unsigned char base = static_cast<unsigned char>(0x80 | (k << 2));
-  if (run <= kRctShortCopyMax) {
-    stream->push_back(static_cast<unsigned char>(base | (run - 1)));
-  } else {
-    stream->push_back(static_cast<unsigned char>(base | 3));
-    PutCount(stream, run - 4);
-  }
-}
-
+// The longest run each pixel can take from each of the 32 copy positions,
+// found once per picture. reach[i] is the longest (at most 65539 pixels, the
+// longest copy token) that pixel i can copy from any position, and source[i]
+// a position that gives it; 0 when no position matches. Pixel 0 never copies.
+struct RctMatches {
+  std::vector<uint32_t> reach;
+  std::vector<uint8_t> source;
+};
 void RctFindMatches(const unsigned char* pixels, int32_t width, int32_t height,
                     RctMatches* matches) {
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -106,6 +92,28 @@ void RctFindMatches(const unsigned char* pixels, int32_t width, int32_t height,
     }
     matches->reach[i] = best;
     matches->source[i] = static_cast<uint8_t>(bestK);
+  }
+}
+
+}  // namespace
+
+void RctPutLiteral(std::vector<unsigned char>* stream, const unsigned char* pixels, uint32_t run) {
+  if (run <= kRctShortLiteralMax) {
+    stream->push_back(static_cast<unsigned char>(run - 1));
+  } else {
+    stream->push_back(0x7F);
+    PutCount(stream, run - 128);
+  }
+  stream->insert(stream->end(), pixels, pixels + 3 * static_cast<size_t>(run));
+}
+
+void RctPutCopy(std::vector<unsigned char>* stream, int k, uint32_t run) {
+  const unsigned char base = static_cast<unsigned char>(0x80 | (k << 2));
+  if (run <= kRctShortCopyMax) {
+    stream->push_back(static_cast<unsigned char>(base | (run - 1)));
+  } else {
+    stream->push_back(static_cast<unsigned char>(base | 3));
+    PutCount(stream, run - 4);
   }
 }
 

@@ -5,17 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-// The longest run each pixel can take from each of the 32 copy positions,
-// found once per picture. reach[i] is the longest (at most 65539 pixels, the
-// longest copy token) that pixel i can copy from any position, and source[i]
-// a position that gives it; 0 when no position matches. Pixel 0 never copies.
-struct RctMatches {
-  std::vector<uint32_t> reach;
-  std::vector<uint8_t> source;
-};
-void RctFindMatches(const unsigned char* pixels, int32_t width, int32_t height,
-                    RctMatches* matches);
-
 // Writes the smallest stream the format allows for the picture: a shortest
 // path over pixel positions through every literal run, long literal, and
 // short and long copy from the 32 positions. Returns 0, or -1 when the size

@@ -81,8 +81,8 @@ Surface* RctLoad(const char* name) {
     }
     // Straight into the bitmap's memory as packed rows, spread afterwards.
     const size_t bitmapBytes = static_cast<size_t>(surface->stride) * surface->height;
-    int decoded = RctDecode(stream, header.dataSize, header.width, header.height, surface->bits,
-                            bitmapBytes);
+    int decoded =
+        RctDecode(stream, header.dataSize, header.width, header.height, surface->bits, bitmapBytes);
     free(stream);
     if (decoded != kRctDecodeOk) {
       SurfaceFree(surface);

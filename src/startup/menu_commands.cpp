@@ -1,7 +1,6 @@
 #include "startup/menu_commands.h"
 
-const int kMenuButtonIds[kMenuButtonCount] = {1000, 1001, 1002, 1003, 1004,
-                                              1005, 1006, 1007, 1008};
+const int kMenuButtonIds[kMenuButtonCount] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008};
 
 int MenuAssignCommands(bool hasDirectX, bool hasReadme, int commands[kMenuButtonCount]) {
   int n = 0;

@@ -6,9 +6,7 @@
 #include "support/path_text.h"
 #include "support/text.h"
 
-uint32_t FfnameHash(const char* text) {
-  return ~Crc32Update(0xFFFFFFFFu, text, strlen(text));
-}
+uint32_t FfnameHash(const char* text) { return ~Crc32Update(0xFFFFFFFFu, text, strlen(text)); }
 
 uint32_t FflookupHash(const char* name, LeadByteFn isLead) {
   PathParts parts;

@@ -26,8 +26,7 @@ enum TargetFolderCheck {
 // folder's drive up to its first backslash, "Program Files\", INSTFOL and a
 // backslash when set, then INSTTO. A suggestion that does not fit is refused
 // (kTargetFolderTooLong, folder left empty): a cut path names another folder.
-TargetFolderCheck TargetSuggestion(char* folder, const TargetFolderRules& rules,
-                                   LeadByteFn isLead);
+TargetFolderCheck TargetSuggestion(char* folder, const TargetFolderRules& rules, LeadByteFn isLead);
 
 // Normalises an entry in place: "/" becomes "\", a network path is refused,
 // one trailing backslash goes, the INSTMAKEFOL completion is appended, a

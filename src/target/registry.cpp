@@ -8,10 +8,15 @@
 
 #include "support/text.h"
 
+namespace {
+
+// Formats "Software\<group>\<application>" into out (kRegTextSize bytes).
 char* RegKeyPath(char* out, const char* group, const char* application) {
   FormatText(out, kRegTextSize, "Software\\%s\\%s", group, application);
   return out;
 }
+
+}  // namespace
 
 int RegReadString(const char* group, const char* application, const char* valueName,
                   const char* defaultText, char* out, int outSize) {

@@ -6,9 +6,6 @@
 // Width of the key path and of the value buffer.
 constexpr int kRegTextSize = 512;
 
-// Formats "Software\<group>\<application>" into out (kRegTextSize bytes).
-char* RegKeyPath(char* out, const char* group, const char* application);
-
 // The REG_SZ value into out (cut to outSize - 1 bytes, always terminated):
 // 0, or -1 with defaultText in out when the key or value is missing, of
 // another type, or 512 bytes long or more.

@@ -23,6 +23,30 @@ void TakeEntry(HWND dialog) {
   if (!g_entryTooLong) CopyText(g_folder, sizeof g_folder, entry);
 }
 
+// The shell's folder browser; a chosen file-system folder replaces the
+// folder text, a cancelled browse leaves it unchanged.
+void BrowseForFolder(HWND owner) {
+  char chosen[MAX_PATH];
+  char title[] = "フォルダを作成する場所を選択してください";
+  BROWSEINFOA info = {};
+  info.hwndOwner = owner;
+  info.pidlRoot = nullptr;
+  info.pszDisplayName = chosen;
+  info.lpszTitle = title;
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+  info.lpfn = nullptr;
+  info.lParam = 0;
+  info.iImage = 0;
+  LPITEMIDLIST items = SHBrowseForFolderA(&info);
+  if (!items) return;
+  if (SHGetPathFromIDListA(items, chosen)) CopyText(g_folder, sizeof g_folder, chosen);
+  IMalloc* allocator = nullptr;
+  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
+    allocator->Free(items);
+    allocator->Release();
+  }
+}
+
 }  // namespace
 
 char* TargetFolderText() { return g_folder; }
@@ -55,27 +79,5 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       return FALSE;
     default:
       return FALSE;
-  }
-}
-
-void BrowseForFolder(HWND owner) {
-  char chosen[MAX_PATH];
-  char title[] = "フォルダを作成する場所を選択してください";
-  BROWSEINFOA info = {};
-  info.hwndOwner = owner;
-  info.pidlRoot = nullptr;
-  info.pszDisplayName = chosen;
-  info.lpszTitle = title;
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-  info.lpfn = nullptr;
-  info.lParam = 0;
-  info.iImage = 0;
-  LPITEMIDLIST items = SHBrowseForFolderA(&info);
-  if (!items) return;
-  if (SHGetPathFromIDListA(items, chosen)) CopyText(g_folder, sizeof g_folder, chosen);
-  IMalloc* allocator = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-    allocator->Free(items);
-    allocator->Release();
   }
 }

@@ -15,7 +15,3 @@ bool SetupEntryTooLong();
 // The dialog procedure: result 1 for "次へ" (Enter), 0 for "ｷｬﾝｾﾙ" (Esc, the
 // close box).
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The shell's folder browser; a chosen file-system folder replaces the
-// folder text, a cancelled browse leaves it unchanged.
-void BrowseForFolder(HWND owner);

@@ -1,7 +1,7 @@
 // updpack: builds a game update executable from the bare updater and a folder
-// of files, and lists, verifies and extracts such updates.
+// of files; lists, verifies and extracts such updates; checks install.env
+// files; converts title pictures. One command per run (src/updpack/cmd).
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.parse_complete_callback([&] { SetQuiet(context.quiet); });
 
-  // Subcommands register themselves here.
+  // build, list, verify, extract, check, image: each in cmd/cmd_<name>.cpp.
   RegisterBuildCommand(app, context);
   RegisterListCommand(app, context);
   RegisterVerifyCommand(app, context);

@@ -9,7 +9,7 @@
 namespace {
 
 bool g_quiet = false;
-int g_limit = 0;       // messages still to show when limited
+int g_limit = 0;  // messages still to show when limited
 bool g_limited = false;
 int g_heldBack = 0;
 

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+// One picture of the icon, 0xAARRGGBB per pixel, top row first.
+static std::vector<uint32_t> DrawAppIcon(int size);
+
 namespace {
 
 constexpr int kSizes[] = {16, 32, 48};
@@ -57,7 +60,7 @@ std::vector<uint8_t> IconImage(int size) {
 
 }  // namespace
 
-std::vector<uint32_t> DrawAppIcon(int size) {
+static std::vector<uint32_t> DrawAppIcon(int size) {
   std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, kClear);
   for (int y = 0; y < size; ++y) {
     for (int x = 0; x < size; ++x) {
@@ -100,6 +103,7 @@ std::vector<uint8_t> BuildAppIcon() {
     Put32(&out, offset);
     offset += static_cast<uint32_t>(images[i].size());
   }
-  for (const std::vector<uint8_t>& image : images) out.insert(out.end(), image.begin(), image.end());
+  for (const std::vector<uint8_t>& image : images)
+    out.insert(out.end(), image.begin(), image.end());
   return out;
 }

@@ -6,9 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-// One picture of the icon, 0xAARRGGBB per pixel, top row first.
-std::vector<uint32_t> DrawAppIcon(int size);
-
 // The icon file (header, directory, and one 32-bit DIB with its AND mask per
 // size), as the resource script embeds it.
 std::vector<uint8_t> BuildAppIcon();

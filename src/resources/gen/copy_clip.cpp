@@ -114,7 +114,9 @@ void CloseChunk(std::vector<uint8_t>* out, size_t sizeAt) {
 
 }  // namespace
 
-std::vector<ClipColor> CopyClipPalette() {
+// The palette of every frame; index 0 is the background, the colour of the
+// top-left pixel, which the control treats as transparent.
+static std::vector<ClipColor> CopyClipPalette() {
   std::vector<ClipColor> palette(16, ClipColor{0, 0, 0});
   palette[kBackground] = {192, 192, 192};
   palette[kOutline] = {0, 0, 0};
@@ -200,9 +202,10 @@ std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& pixels, int width, i
   return out;
 }
 
-std::vector<uint8_t> BuildRle8Avi(const std::vector<std::vector<uint8_t>>& encodedFrames,
-                                  const std::vector<ClipColor>& palette, int width, int height,
-                                  uint32_t microsPerFrame) {
+// A RIFF AVI with one video stream of RLE8 key frames and an index.
+static std::vector<uint8_t> BuildRle8Avi(const std::vector<std::vector<uint8_t>>& encodedFrames,
+                                         const std::vector<ClipColor>& palette, int width,
+                                         int height, uint32_t microsPerFrame) {
   uint32_t frames = static_cast<uint32_t>(encodedFrames.size());
   uint32_t largest = 0;
   for (const auto& f : encodedFrames) {
@@ -231,18 +234,18 @@ std::vector<uint8_t> BuildRle8Avi(const std::vector<std::vector<uint8_t>>& encod
   size_t strl = OpenChunk(&out, "LIST", "strl");
   size_t strh = OpenChunk(&out, "strh");
   PutFourcc(&out, "vids");
-  PutFourcc(&out, "RLE ");  // run-length DIBs: no codec needed to play them
-  Put32(&out, 0);           // flags
-  Put16(&out, 0);           // priority
-  Put16(&out, 0);           // language
-  Put32(&out, 0);           // initial frames
-  Put32(&out, 1);           // scale
-  Put32(&out, rate);        // rate: frames per second
-  Put32(&out, 0);           // start
-  Put32(&out, frames);      // length
-  Put32(&out, largest);     // suggested buffer size
-  Put32(&out, 0xFFFFFFFFu); // quality: default
-  Put32(&out, 0);           // sample size: varies
+  PutFourcc(&out, "RLE ");   // run-length DIBs: no codec needed to play them
+  Put32(&out, 0);            // flags
+  Put16(&out, 0);            // priority
+  Put16(&out, 0);            // language
+  Put32(&out, 0);            // initial frames
+  Put32(&out, 1);            // scale
+  Put32(&out, rate);         // rate: frames per second
+  Put32(&out, 0);            // start
+  Put32(&out, frames);       // length
+  Put32(&out, largest);      // suggested buffer size
+  Put32(&out, 0xFFFFFFFFu);  // quality: default
+  Put32(&out, 0);            // sample size: varies
   Put16(&out, 0);
   Put16(&out, 0);
   Put16(&out, static_cast<uint32_t>(width));

@@ -15,10 +15,6 @@ struct ClipColor {
   uint8_t r, g, b;
 };
 
-// The palette of every frame; index 0 is the background, the colour of the
-// top-left pixel, which the control treats as transparent.
-std::vector<ClipColor> CopyClipPalette();
-
 // Draws frame `index` (0..kClipFrames-1) as palette indices, top row first,
 // kClipWidth * kClipHeight bytes.
 std::vector<uint8_t> DrawCopyClipFrame(int index);
@@ -27,11 +23,6 @@ std::vector<uint8_t> DrawCopyClipFrame(int index);
 // the rows bottom first as bitmaps do, each ending with an end-of-line code
 // and the last with the end-of-bitmap code.
 std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& pixels, int width, int height);
-
-// A RIFF AVI with one video stream of RLE8 key frames and an index.
-std::vector<uint8_t> BuildRle8Avi(const std::vector<std::vector<uint8_t>>& encodedFrames,
-                                  const std::vector<ClipColor>& palette, int width, int height,
-                                  uint32_t microsPerFrame);
 
 // The whole clip, as the resource script embeds it.
 std::vector<uint8_t> BuildCopyClip();

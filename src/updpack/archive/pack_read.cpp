@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "payload/inflate_entry.h"
-
 #include "support/sjis.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/report.h"

@@ -10,10 +10,10 @@
 
 struct PackReader {
   FILE* f = nullptr;
-  std::string shown;          // the file's name for messages
+  std::string shown;  // the file's name for messages
   PayloadLocation location{};
-  uint32_t position = 0;      // payload bytes consumed so far
-  int index = 0;              // entries read so far
+  uint32_t position = 0;  // payload bytes consumed so far
+  int index = 0;          // entries read so far
 };
 
 // Opens the file and finds its payload. Returns 0, or -1 after reporting.

@@ -8,10 +8,10 @@
 #include <vector>
 
 struct BuildEntry {
-  std::string name;     // payload name: code page 932, "\" between parts; a folder's ends with "\"
-  std::string shown;    // how messages name it: the source path (UTF-8)
+  std::string name;   // payload name: code page 932, "\" between parts; a folder's ends with "\"
+  std::string shown;  // how messages name it: the source path (UTF-8)
   bool isFolder = false;
-  std::string path;     // the source file; empty when the contents are in memory
+  std::string path;               // the source file; empty when the contents are in memory
   std::vector<uint8_t> contents;  // the bytes of a file made in memory
   uint64_t size = 0;
   uint64_t fileTime = 0;  // last write, FILETIME units

@@ -11,10 +11,10 @@
 namespace {
 
 // Device names that Windows reserves in every folder, with any extension.
-const char* const kReserved[] = {"con",  "prn",  "aux",  "nul",  "com1",   "com2",   "com3",
-                                 "com4", "com5", "com6", "com7", "com8",   "com9",   "lpt1",
-                                 "lpt2", "lpt3", "lpt4", "lpt5", "lpt6",   "lpt7",   "lpt8",
-                                 "lpt9", "conin$", "conout$"};
+const char* const kReserved[] = {"con",  "prn",  "aux",  "nul",  "com1",   "com2",
+                                 "com3", "com4", "com5", "com6", "com7",   "com8",
+                                 "com9", "lpt1", "lpt2", "lpt3", "lpt4",   "lpt5",
+                                 "lpt6", "lpt7", "lpt8", "lpt9", "conin$", "conout$"};
 
 bool IsReservedDevice(const std::string& part) {
   // Windows compares the part before the first dot, trailing spaces dropped.
@@ -39,7 +39,8 @@ const char* BuildNamePartProblem(const std::string& part) {
       continue;
     }
     if (c < 0x20) return "the name contains a control character";
-    if (strchr("<>:\"/\\|?*", c)) return "the name contains a character that Windows does not allow (<>:\"/\\|?*)";
+    if (strchr("<>:\"/\\|?*", c))
+      return "the name contains a character that Windows does not allow (<>:\"/\\|?*)";
   }
   char last = part.back();
   if (last == '.' || last == ' ') return "the name ends with a dot or a space, which Windows drops";
@@ -93,7 +94,8 @@ int BuildCheckNames(const std::vector<BuildEntry>& entries) {
                     static_cast<unsigned>(e.name.size()), static_cast<unsigned>(room));
     }
     if (!e.isFolder && e.size > kPayloadValueMax) {
-      ReportError(e.shown.c_str(), "the file is too large (%llu bytes); an update holds files below 2 GiB",
+      ReportError(e.shown.c_str(),
+                  "the file is too large (%llu bytes); an update holds files below 2 GiB",
                   static_cast<unsigned long long>(e.size));
       ++problems;
     }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "payload/format.h"
+#include "updpack/archive/pack_read.h"
 #include "updpack/build/build_entries.h"
 #include "updpack/build/build_names.h"
 #include "updpack/build/build_order.h"
@@ -12,12 +13,7 @@
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/fsys/out_file.h"
-#include "updpack/archive/pack_read.h"
 #include "updpack/report.h"
-
-#ifndef UPD_UPDATER_EXE
-#define UPD_UPDATER_EXE ""
-#endif
 
 namespace {
 
@@ -105,24 +101,30 @@ std::string HumanBytes(uint64_t n) {
   return buf;
 }
 
-}  // namespace
+// Where an installed updpack (PREFIX/bin) finds the updater: a Windows
+// program whatever the platform, so it sits with the shared data.
+constexpr char kInstalledStub[] = "share/updpack/updater.exe";
 
-std::string BuildDefaultStub() {
+// The stub used when none is given, found at run time: updater.exe beside
+// updpack (the Windows kit, a build folder), else the installed one. ""
+// when neither exists.
+std::string DefaultStub() {
   std::string self = FsSelfFolder();
-  if (!self.empty()) {
-    std::string beside = FsJoin(self, "updater.exe");
-    if (FsExists(beside)) return beside;
-  }
-  std::string configured = UPD_UPDATER_EXE;
-  if (!configured.empty() && FsExists(configured)) return configured;
+  if (self.empty()) return "";
+  std::string beside = FsJoin(self, "updater.exe");
+  if (FsExists(beside)) return beside;
+  std::string installed = FsJoin(FsFolderOf(self), kInstalledStub);
+  if (FsExists(installed)) return installed;
   return "";
 }
 
+}  // namespace
+
 int RunBuild(const BuildOptions& options) {
-  std::string stub = options.stub.empty() ? BuildDefaultStub() : options.stub;
+  std::string stub = options.stub.empty() ? DefaultStub() : options.stub;
   if (stub.empty()) {
-    ReportError(nullptr, "no updater found beside updpack or at %s; give one with --stub",
-                UPD_UPDATER_EXE);
+    ReportError(nullptr, "no updater.exe beside updpack or in PREFIX/%s; give one with --stub",
+                kInstalledStub);
     return kExitBadInput;
   }
   std::vector<std::string> inputs = options.inputs;
@@ -161,16 +163,20 @@ int RunBuild(const BuildOptions& options) {
   // The updater cannot start without its environment file.
   BuildEntry* env = BuildFindEntry(&entries, "install.env");
   if (!env || env->isFolder)
-    ReportWarning(FsShown(options.folder).c_str(), "no install.env at the top level: the update will not start");
+    ReportWarning(FsShown(options.folder).c_str(),
+                  "no install.env at the top level: the update will not start");
   int failedChecks = RunChecks(options, &entries);
   if (failedChecks && !options.ignoreChecks) {
-    ReportError(FsShown(options.folder).c_str(), "%d error%s in the checked files; nothing written "
-                "(give --ignore-check to build anyway)", failedChecks, failedChecks == 1 ? "" : "s");
+    ReportError(FsShown(options.folder).c_str(),
+                "%d error%s in the checked files; nothing written "
+                "(give --ignore-check to build anyway)",
+                failedChecks, failedChecks == 1 ? "" : "s");
     return kExitBadInput;
   }
 
   PackOptions pack;
-  pack.threads = options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
+  pack.threads =
+      options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
   if (pack.threads < 1) pack.threads = 1;
   pack.engine = options.engine;
   pack.level = options.level;

@@ -30,11 +30,11 @@ struct BuildCheck {
 struct BuildOptions {
   std::string folder;  // what the payload holds
   std::string output;
-  std::string stub;    // empty: the default updater
-  bool force = false;  // replace an existing output
-  bool ignoreChecks = false;  // build despite errors that the checks found
+  std::string stub;                 // empty: the default updater
+  bool force = false;               // replace an existing output
+  bool ignoreChecks = false;        // build despite errors that the checks found
   std::vector<std::string> inputs;  // files read besides DIR and the stub (never overwritten)
-  int jobs = 0;        // compression threads; 0: one per hardware thread
+  int jobs = 0;                     // compression threads; 0: one per hardware thread
   CompressEngineKind engine = CompressDefaultEngine();
   int level = kCompressLevelDefault;
   size_t pieceSize = 0;  // 0: the default piece size
@@ -42,10 +42,6 @@ struct BuildOptions {
   std::vector<BuildCheck> checks;
   BuildTimes times;  // --mtime or SOURCE_DATE_EPOCH
 };
-
-// The stub used when none is given: updater.exe beside updpack, else the
-// one the build was configured with. "" when neither exists.
-std::string BuildDefaultStub();
 
 // Runs the build; returns the exit code (0, or 1 after reporting why not).
 int RunBuild(const BuildOptions& options);

@@ -9,8 +9,8 @@
 namespace {
 
 struct Scan {
-  std::string root;                 // DIR, canonical
-  std::vector<std::string> open;    // canonical folders being scanned, DIR first
+  std::string root;               // DIR, canonical
+  std::vector<std::string> open;  // canonical folders being scanned, DIR first
   std::vector<BuildEntry>* entries;
 };
 
@@ -58,8 +58,8 @@ int ScanInto(Scan* scan, const std::string& folder, const std::string& prefix) {
     std::string canonical;
     if (item.isLink) {
       if (const char* why = LinkProblem(*scan, path, item, &canonical)) {
-        ReportError(FsShown(path).c_str(), "%s%s%s; not packed", why,
-                    canonical.empty() ? "" : " (", canonical.empty() ? "" : (FsShown(canonical) + ")").c_str());
+        ReportError(FsShown(path).c_str(), "%s%s%s; not packed", why, canonical.empty() ? "" : " (",
+                    canonical.empty() ? "" : (FsShown(canonical) + ")").c_str());
         ++problems;
         continue;
       }

@@ -66,7 +66,10 @@ bool ParseSeconds(const char* p, int64_t* seconds) {
 
 }  // namespace
 
-bool BuildParseTime(const std::string& text, uint64_t* fileTime) {
+// Parses a time given as seconds since 1970 ("1700000000" or "@1700000000")
+// or as a UTC date "YYYY-MM-DD", "YYYY-MM-DD hh:mm:ss" or with a "T" between
+// them. Returns false for anything else, or a time before 1970.
+static bool BuildParseTime(const std::string& text, uint64_t* fileTime) {
   int64_t seconds = 0;
   if (!ParseSeconds(text.c_str(), &seconds) && !ParseDate(text.c_str(), &seconds)) return false;
   if (seconds < 0) return false;

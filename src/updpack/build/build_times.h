@@ -17,11 +17,6 @@ struct BuildTimes {
   uint64_t fileTime = 0;  // FILETIME units
 };
 
-// Parses a time given as seconds since 1970 ("1700000000" or "@1700000000")
-// or as a UTC date "YYYY-MM-DD", "YYYY-MM-DD hh:mm:ss" or with a "T" between
-// them. Returns false for anything else, or a time before 1970.
-bool BuildParseTime(const std::string& text, uint64_t* fileTime);
-
 // The rule from --mtime (which wins) and the SOURCE_DATE_EPOCH value (""
 // when unset). Returns 0, or -1 after reporting a malformed time.
 int BuildTimesFrom(const std::string& mtime, const char* sourceDateEpoch, BuildTimes* times);

@@ -35,10 +35,13 @@ bool Put(Writer* w, const void* data, size_t size) {
   return true;
 }
 
-bool Put(Writer* w, const std::vector<uint8_t>& bytes) { return Put(w, bytes.data(), bytes.size()); }
+bool Put(Writer* w, const std::vector<uint8_t>& bytes) {
+  return Put(w, bytes.data(), bytes.size());
+}
 
 void ReportTooLarge(const BuildEntry& e) {
-  ReportError(e.shown.c_str(), "the update would reach 2 GiB here, more than the format can address");
+  ReportError(e.shown.c_str(),
+              "the update would reach 2 GiB here, more than the format can address");
 }
 
 bool PieceOk(const PackPiece& piece, const BuildEntry& e) {
@@ -56,8 +59,9 @@ int WriteFile(Writer* w, PackPool* pool, const BuildEntry& e, BuildStats* stats,
   bool whole = piece.last;
   uint64_t packed = kZlibHeaderBytes + piece.data.size() + 4;
   std::vector<uint8_t> head;
-  if (PayloadAppendEntryHeader(&head, e.name.c_str(), static_cast<uint32_t>(e.size),
-                               whole && packed <= kPayloadValueMax ? static_cast<uint32_t>(packed) : 0) != 0) {
+  if (PayloadAppendEntryHeader(
+          &head, e.name.c_str(), static_cast<uint32_t>(e.size),
+          whole && packed <= kPayloadValueMax ? static_cast<uint32_t>(packed) : 0) != 0) {
     ReportTooLarge(e);
     return -1;
   }

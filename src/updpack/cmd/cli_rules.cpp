@@ -13,7 +13,8 @@ std::string FirstExtra(const std::string& what) {
 }
 
 std::string Unknown(const std::string& extra) {
-  return (extra.size() > 1 && extra[0] == '-' ? "unknown option " : "unknown subcommand or argument ") +
+  return (extra.size() > 1 && extra[0] == '-' ? "unknown option "
+                                              : "unknown subcommand or argument ") +
          extra;
 }
 
@@ -34,11 +35,13 @@ std::string Message(const CLI::App* app, const CLI::Error& e) {
     size_t value = what.find("Value ");
     size_t end = what.find(" not in range");
     std::string given = value == std::string::npos ? "" : what.substr(value + 6, end - value - 6);
-    if (!IsNumber(given)) what = what.substr(0, what.find(':')) + " wants a number, not \"" + given + "\"";
+    if (!IsNumber(given))
+      what = what.substr(0, what.find(':')) + " wants a number, not \"" + given + "\"";
   } else if (name == "ExtrasError") {
     std::string extra = FirstExtra(what);
     what = Unknown(extra);
-  } else if (name == "ConversionError" || (name == "ValidationError" && what.find("number") != std::string::npos)) {
+  } else if (name == "ConversionError" ||
+             (name == "ValidationError" && what.find("number") != std::string::npos)) {
     // "Could not convert: -j,--jobs = abc" and the like.
     size_t colon = what.find(": ");
     size_t equals = what.find(" = ");
@@ -55,7 +58,9 @@ std::string Message(const CLI::App* app, const CLI::Error& e) {
 
 const CLI::Validator& NonEmptyPath() {
   static const CLI::Validator rule(
-      [](std::string& value) { return value.empty() ? std::string("an empty path") : std::string(); },
+      [](std::string& value) {
+        return value.empty() ? std::string("an empty path") : std::string();
+      },
       "PATH");
   return rule;
 }

@@ -1,7 +1,6 @@
 // updpack build [--stub UPDATER.EXE] -o UPDATE.EXE [--title PICTURE] [--from-utf8]
 //               [--force] [--ignore-check] [-j N] [--mtime TIME] [--level 1..12 | --best] DIR
 #include <CLI/CLI.hpp>
-
 #include <cstdlib>
 #include <memory>
 
@@ -57,8 +56,8 @@ int AddTitlePicture(const std::string& argument, BuildOptions* options) {
     }
   }
   options->inputs.push_back(picture);
-  options->generated.push_back({"insttscr.rct", {rct.begin(), rct.end()}, item.fileTime,
-                                FsShown(picture)});
+  options->generated.push_back(
+      {"insttscr.rct", {rct.begin(), rct.end()}, item.fileTime, FsShown(picture)});
   return kExitOk;
 }
 
@@ -122,8 +121,7 @@ void RegisterBuildCommand(CLI::App& app, UpdpackContext& context) {
       ->check(NonEmptyPath());
   cmd->add_option("--stub", args->stub, "The bare updater (default: updater.exe beside updpack)")
       ->check(NonEmptyPath());
-  cmd->add_option("--title", args->title,
-                  "PNG or BMP picture for the menu, packed as insttscr.rct")
+  cmd->add_option("--title", args->title, "PNG or BMP picture for the menu, packed as insttscr.rct")
       ->check(NonEmptyPath());
   cmd->add_flag("--from-utf8", args->fromUtf8,
                 "Pack a UTF-8 install.env converted to Shift-JIS (CP932)");
@@ -132,10 +130,9 @@ void RegisterBuildCommand(CLI::App& app, UpdpackContext& context) {
   cmd->add_option("--mtime", args->mtime,
                   "Give every file this time (seconds since 1970 or YYYY-MM-DD[ hh:mm:ss] UTC); "
                   "without it, times after SOURCE_DATE_EPOCH are clamped to it");
-  CLI::Option* level =
-      cmd->add_option("--level", options->level,
-                      "Compression level, 1 (fastest) to 12 (smallest); default 6")
-          ->check(CLI::Range(kCompressLevelMin, kCompressLevelMax));
+  CLI::Option* level = cmd->add_option("--level", options->level,
+                                       "Compression level, 1 (fastest) to 12 (smallest); default 6")
+                           ->check(CLI::Range(kCompressLevelMin, kCompressLevelMax));
   cmd->add_flag("--best", args->best,
                 "The smallest update: level 12, for the final build of a release")
       ->excludes(level);

@@ -3,7 +3,6 @@
 // no symbolic link below DIR is followed, no file grows past its declared
 // size, and a file replaces an existing one only once it has checked out.
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -84,14 +83,16 @@ int ExtractEntries(Extraction* x) {
     std::string local = FsJoin(x->destination, utf8);
     std::string link = FirstLink(x->destination, local);
     if (!link.empty())
-      return EntryFailed(x, name, FsShown(link) +
-                                      " is a symbolic link; links below the destination are not "
-                                      "followed");
+      return EntryFailed(x, name,
+                         FsShown(link) +
+                             " is a symbolic link; links below the destination are not "
+                             "followed");
     if (PayloadIsFolder(entry)) {
       if (FsMakeFolder(local) != 0)
-        return EntryFailed(x, name, "cannot create the folder: " +
-                                        std::string(FsExists(local) ? "a file of that name exists"
-                                                                    : strerror(errno)));
+        return EntryFailed(
+            x, name,
+            "cannot create the folder: " +
+                std::string(FsExists(local) ? "a file of that name exists" : strerror(errno)));
       x->folders++;
       continue;
     }

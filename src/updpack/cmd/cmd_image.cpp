@@ -5,7 +5,6 @@
 //   updpack image decode IN.rct OUT.png
 //   updpack image info FILE
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,10 +31,14 @@ ImageOptions g_options;
 
 const char* KindName(int kind) {
   switch (kind) {
-    case kRctKindTc00: return "TC00";
-    case kRctKindTc01: return "TC01";
-    case kRctKind800: return "8_00";
-    default: return "unknown";
+    case kRctKindTc00:
+      return "TC00";
+    case kRctKindTc01:
+      return "TC01";
+    case kRctKind800:
+      return "8_00";
+    default:
+      return "unknown";
   }
 }
 
@@ -79,7 +82,8 @@ int DecodeRct(const char* path, const RctFile& rct, Picture* picture) {
     return kExitBadInput;
   }
   if (rct.header.width > kPictureSideMax || rct.header.height > kPictureSideMax) {
-    ReportError(path, "picture of %d x %d pixels is too large for a title picture (at most %d x %d)",
+    ReportError(path,
+                "picture of %d x %d pixels is too large for a title picture (at most %d x %d)",
                 rct.header.width, rct.header.height, kPictureSideMax, kPictureSideMax);
     return kExitBadInput;
   }
@@ -128,11 +132,11 @@ int RunEncode() {
   if (result != 0) return result;
   RctFile parsed;
   RctParseFile(rct.data(), rct.size(), &parsed);
-  ReportInfo("%s: %s, %d x %d pixels, %lu bytes (%.1f%% of the raw pixels)\n",
-             g_options.output.c_str(), KindName(parsed.header.kind), parsed.header.width,
-             parsed.header.height, static_cast<unsigned long>(rct.size()),
-             100.0 * rct.size() /
-                 (3.0 * parsed.header.width * static_cast<double>(parsed.header.height)));
+  ReportInfo(
+      "%s: %s, %d x %d pixels, %lu bytes (%.1f%% of the raw pixels)\n", g_options.output.c_str(),
+      KindName(parsed.header.kind), parsed.header.width, parsed.header.height,
+      static_cast<unsigned long>(rct.size()),
+      100.0 * rct.size() / (3.0 * parsed.header.width * static_cast<double>(parsed.header.height)));
   return 0;
 }
 
@@ -141,12 +145,13 @@ int RunDecode() {
   std::vector<unsigned char> bytes;
   RctFile rct;
   Picture picture;
-  if (int rc = OutCheckTarget(FsArgPath(g_options.output.c_str()), {FsArgPath(path)},
-                              g_options.force))
+  if (int rc =
+          OutCheckTarget(FsArgPath(g_options.output.c_str()), {FsArgPath(path)}, g_options.force))
     return rc;
   int result = ReadRct(path, &bytes, &rct);
   if (result == 0) result = DecodeRct(path, rct, &picture);
-  if (result == 0) result = PictureSavePng(g_options.output.c_str(), picture, path, g_options.force);
+  if (result == 0)
+    result = PictureSavePng(g_options.output.c_str(), picture, path, g_options.force);
   return result;
 }
 
@@ -179,13 +184,17 @@ void RegisterImageCommand(CLI::App& app, UpdpackContext& context) {
   image->require_subcommand(1);
 
   CLI::App* encode = image->add_subcommand(
-      "encode", "Convert a PNG or BMP picture into the smallest RCT file (TC00, or TC01 with --text)");
+      "encode",
+      "Convert a PNG or BMP picture into the smallest RCT file (TC00, or TC01 with --text)");
   encode->add_option("IN", g_options.input, "PNG or BMP picture, fully opaque")
       ->required()
       ->check(NonEmptyPath());
-  encode->add_option("OUT", g_options.output, "RCT file to write")->required()->check(NonEmptyPath());
+  encode->add_option("OUT", g_options.output, "RCT file to write")
+      ->required()
+      ->check(NonEmptyPath());
   encode->add_flag("-f,--force", g_options.force, "Replace an existing OUT");
-  CLI::Option* text = encode->add_option("--text", g_options.text, "Text stored in the file (TC01)");
+  CLI::Option* text =
+      encode->add_option("--text", g_options.text, "Text stored in the file (TC01)");
   encode->callback([&context, text] {
     g_options.hasText = text->count() > 0;
     context.result = RunEncode();
@@ -193,7 +202,9 @@ void RegisterImageCommand(CLI::App& app, UpdpackContext& context) {
 
   CLI::App* decode = image->add_subcommand("decode", "Convert an RCT file into a PNG picture");
   decode->add_option("IN", g_options.input, "RCT file")->required()->check(NonEmptyPath());
-  decode->add_option("OUT", g_options.output, "PNG picture to write")->required()->check(NonEmptyPath());
+  decode->add_option("OUT", g_options.output, "PNG picture to write")
+      ->required()
+      ->check(NonEmptyPath());
   decode->add_flag("-f,--force", g_options.force, "Replace an existing OUT");
   decode->callback([&context] { context.result = RunDecode(); });
 

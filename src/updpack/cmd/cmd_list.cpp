@@ -1,12 +1,11 @@
 // updpack list FILE: every entry with its kind, size, packed size and time.
 #include <CLI/CLI.hpp>
-
 #include <memory>
 
 #include "payload/inflate_entry.h"
+#include "updpack/archive/pack_read.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
-#include "updpack/archive/pack_read.h"
 #include "updpack/report.h"
 
 namespace {
@@ -34,7 +33,8 @@ int RunList(const std::string& path) {
       uint64_t stamp = 0;
       if (PayloadReadTimeStamp(reader.f, &stamp) != 0 ||
           fseek(reader.f, -static_cast<long>(kPayloadTimeStampBytes), SEEK_CUR) != 0) {
-        ReportError(FsShown(path).c_str(), "entry \"%s\": cannot read its time stamp", name.c_str());
+        ReportError(FsShown(path).c_str(), "entry \"%s\": cannot read its time stamp",
+                    name.c_str());
         rc = kExitBadInput;
         break;
       }

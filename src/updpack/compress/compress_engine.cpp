@@ -19,6 +19,11 @@ struct CompressEngine {
 #endif
 };
 
+// Turns a raw deflate stream that ends with its final block into one whose
+// blocks are all non-final, ending with an empty stored block. Returns 0, or
+// -1 when the data is not a complete deflate stream.
+static int CompressMakeNonFinal(std::vector<uint8_t>* piece);
+
 namespace {
 
 #ifdef UPD_HAVE_LIBDEFLATE
@@ -91,7 +96,9 @@ bool CompressEngineByName(const char* name, CompressEngineKind* kind) {
   return true;
 }
 
-bool CompressEngineUsesHistory(CompressEngineKind kind) { return kind == CompressEngineKind::kZlib; }
+bool CompressEngineUsesHistory(CompressEngineKind kind) {
+  return kind == CompressEngineKind::kZlib;
+}
 
 int CompressEngineMaxLevel(CompressEngineKind kind) {
   return kind == CompressEngineKind::kLibdeflate ? kCompressLevelMax : 9;
@@ -177,7 +184,7 @@ uint32_t CompressAdler32(CompressEngineKind kind, uint32_t adler, const uint8_t*
   return adler;
 }
 
-int CompressMakeNonFinal(std::vector<uint8_t>* piece) {
+static int CompressMakeNonFinal(std::vector<uint8_t>* piece) {
   DeflateFinalBlock final;
   if (DeflateFindFinalBlock(piece->data(), piece->size(), &final) != 0) return -1;
   uint8_t* p = piece->data();

@@ -50,10 +50,4 @@ int CompressPiece(CompressEngine* engine, const uint8_t* history, size_t history
 
 // Adler-32 of data continuing from adler (1 to start), with the engine's
 // fastest routine.
-uint32_t CompressAdler32(CompressEngineKind kind, uint32_t adler, const uint8_t* data,
-                         size_t size);
-
-// Turns a raw deflate stream that ends with its final block into one whose
-// blocks are all non-final, ending with an empty stored block. Returns 0, or
-// -1 when the data is not a complete deflate stream.
-int CompressMakeNonFinal(std::vector<uint8_t>* piece);
+uint32_t CompressAdler32(CompressEngineKind kind, uint32_t adler, const uint8_t* data, size_t size);

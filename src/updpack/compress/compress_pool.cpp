@@ -31,9 +31,9 @@ struct PackPool {
 
   std::mutex lock;
   std::condition_variable changed;
-  size_t window = 0;       // pieces in flight at most
-  size_t nextTask = 0;     // the next task a worker takes
-  size_t delivered = 0;    // pieces handed out so far
+  size_t window = 0;     // pieces in flight at most
+  size_t nextTask = 0;   // the next task a worker takes
+  size_t delivered = 0;  // pieces handed out so far
   bool stop = false;
   std::vector<PackPiece> slots;  // task t waits in slot t % window
   std::vector<char> filled;
@@ -123,7 +123,8 @@ PackPool* PackPoolStart(const std::vector<PackSource>* sources, const PackOption
     uint64_t offset = 0;
     do {
       uint64_t n = size - offset < pieceSize ? size - offset : pieceSize;
-      pool->tasks.push_back(Task{s, offset, static_cast<uint32_t>(n), offset == 0, offset + n == size});
+      pool->tasks.push_back(
+          Task{s, offset, static_cast<uint32_t>(n), offset == 0, offset + n == size});
       offset += n;
     } while (offset < size);
   }

@@ -23,13 +23,13 @@ struct PackSource {
 };
 
 struct PackPiece {
-  size_t source = 0;     // index into the sources
-  bool first = false;    // the source's first piece
-  bool last = false;     // the source's last piece
-  uint32_t rawSize = 0;  // bytes of the source in this piece
-  uint32_t adler = 1;    // Adler-32 of those bytes alone
+  size_t source = 0;          // index into the sources
+  bool first = false;         // the source's first piece
+  bool last = false;          // the source's last piece
+  uint32_t rawSize = 0;       // bytes of the source in this piece
+  uint32_t adler = 1;         // Adler-32 of those bytes alone
   std::vector<uint8_t> data;  // raw deflate ending on a byte boundary
-  std::string error;     // why the piece could not be made ("" when fine)
+  std::string error;          // why the piece could not be made ("" when fine)
 };
 
 struct PackOptions {

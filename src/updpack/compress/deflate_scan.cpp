@@ -95,7 +95,7 @@ uint16_t Describe(int sym, bool lit, int* extra) {
   if (!lit) {
     if (sym >= 30) return kSlow;  // 30 and 31 are no distances
     *extra = kDistanceExtra[sym];
-    return kLiteral;              // any valid kind: a distance
+    return kLiteral;  // any valid kind: a distance
   }
   if (sym < 256) return kLiteral;
   if (sym == 256) return kEnd;
@@ -229,7 +229,8 @@ int FixedTables(Huffman* litlen, Huffman* dist) {
 }
 
 int DynamicTables(BitReader* in, Huffman* litlen, Huffman* dist) {
-  static const uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+  static const uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                     11, 4,  12, 3, 13, 2, 14, 1, 15};
   in->Refill();
   int nlen = static_cast<int>(in->Take(5)) + 257;
   int ndist = static_cast<int>(in->Take(5)) + 1;

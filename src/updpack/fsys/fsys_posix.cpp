@@ -6,9 +6,9 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,9 +23,10 @@ void FillItem(const struct stat& st, FsItem* item) {
   item->size = item->isFile ? static_cast<uint64_t>(st.st_size) : 0;
   // FILETIME starts in 1601: an earlier time (a broken clock) becomes its start.
   const int64_t earliest = -static_cast<int64_t>(kFileTimeUnixEpoch / 10000000);
-  item->fileTime = st.st_mtim.tv_sec < earliest
-                       ? 0
-                       : PayloadTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
+  item->fileTime =
+      st.st_mtim.tv_sec < earliest
+          ? 0
+          : PayloadTimeFromUnix(st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
 }
 
 // strict: refuse characters that iconv could only approximate.

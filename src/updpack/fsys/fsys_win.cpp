@@ -1,12 +1,11 @@
 // The file system layer on Windows: wide-character API calls, UTF-8 paths.
 #ifdef _WIN32
 
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include "updpack/fsys/fsys.h"
 
@@ -31,8 +30,8 @@ bool Narrow(const std::wstring& w, UINT codePage, std::string* out) {
                               nullptr, pDefault);
   if (n <= 0) return false;
   out->assign(n, '\0');
-  WideCharToMultiByte(codePage, flags, w.data(), static_cast<int>(w.size()), &(*out)[0], n,
-                      nullptr, pDefault);
+  WideCharToMultiByte(codePage, flags, w.data(), static_cast<int>(w.size()), &(*out)[0], n, nullptr,
+                      pDefault);
   return !usedDefault;
 }
 
@@ -48,9 +47,9 @@ uint64_t Ticks(const FILETIME& ft) {
 
 std::string LastError() {
   wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string s = text ? Utf8(text) : "error";
   if (text) LocalFree(text);
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == '.')) s.pop_back();
@@ -93,7 +92,8 @@ int FsStat(const std::string& path, FsItem* item, std::string* error) {
   item->name = slash == std::string::npos ? path : path.substr(slash + 1);
   item->isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   item->isFile = !item->isFolder;
-  item->size = item->isFile ? (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow : 0;
+  item->size =
+      item->isFile ? (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow : 0;
   item->fileTime = Ticks(data.ftLastWriteTime);
   return 0;
 }
@@ -136,15 +136,17 @@ int FsLstatKind(const std::string& path, bool* regular, bool* folder) {
   DWORD attr = GetFileAttributesW(Wide(path).c_str());
   if (attr == INVALID_FILE_ATTRIBUTES) return -1;
   *folder = (attr & FILE_ATTRIBUTE_DIRECTORY) && !(attr & FILE_ATTRIBUTE_REPARSE_POINT);
-  *regular = !(attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+  *regular =
+      !(attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
   return 0;
 }
 
 namespace {
 
 bool FileId(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h =
+      CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   BOOL ok = GetFileInformationByHandle(h, info);
   CloseHandle(h);
@@ -169,7 +171,9 @@ bool FsProcessGone(unsigned long pid) {
 
 unsigned long FsProcessId() { return GetCurrentProcessId(); }
 
-int FsSeek(FILE* f, uint64_t offset) { return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET); }
+int FsSeek(FILE* f, uint64_t offset) {
+  return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET);
+}
 
 FILE* FsCreateNew(const std::string& path, bool) {
   int fd = _wsopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYWR,
@@ -247,8 +251,9 @@ std::string FsShown(const std::string& path) {
   int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
                               nullptr);
   std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &out[0], n,
-                                 nullptr, nullptr);
+  if (n > 0)
+    WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr,
+                        nullptr);
   return out;
 }
 

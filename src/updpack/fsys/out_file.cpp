@@ -4,6 +4,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
@@ -21,7 +24,8 @@ void RemoveTempOnSignal(int sig) {
 }
 
 const int kSignals[] = {
-    SIGINT, SIGTERM,
+    SIGINT,
+    SIGTERM,
 #ifdef SIGHUP
     SIGHUP,
 #endif
@@ -32,6 +36,22 @@ void Arm(const std::string& path) {
   memcpy(g_tempPath, path.c_str(), path.size() + 1);
   for (int sig : kSignals) signal(sig, RemoveTempOnSignal);
 }
+
+// Holds the signals back while the temporary and its handler come into being
+// together: one between the two would leave the file behind. Windows runs its
+// console handlers on a thread of their own; there is nothing to block.
+struct SignalsHeld {
+#ifndef _WIN32
+  sigset_t saved;
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int sig : kSignals) sigaddset(&held, sig);
+    pthread_sigmask(SIG_BLOCK, &held, &saved);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved, nullptr); }
+#endif
+};
 
 void Disarm() {
   g_tempPath[0] = 0;
@@ -82,6 +102,7 @@ int OutTempCreate(const std::string& target, OutTemp* temp, bool executable) {
   temp->target = target;
   std::string folder = FsFolderOf(target);
   std::string prefix = "." + BaseName(target) + "." + std::to_string(FsProcessId()) + "-";
+  [[maybe_unused]] SignalsHeld held;
   for (int i = 0; i < 1000; ++i) {
     temp->path = FsJoin(folder, prefix + std::to_string(i) + ".tmp");
     temp->f = FsCreateNew(temp->path, executable);
@@ -91,7 +112,8 @@ int OutTempCreate(const std::string& target, OutTemp* temp, bool executable) {
     }
     if (errno != EEXIST) break;
   }
-  ReportError(FsShown(target).c_str(), "cannot create a temporary file beside it: %s", strerror(errno));
+  ReportError(FsShown(target).c_str(), "cannot create a temporary file beside it: %s",
+              strerror(errno));
   return -1;
 }
 
@@ -155,7 +177,8 @@ int OutRemoveStale(const std::string& target) {
     unsigned long pid = strtoul(middle.substr(0, dash).c_str(), nullptr, 10);
     if (pid == FsProcessId() || !FsProcessGone(pid)) continue;
     if (FsRemove(FsJoin(folder, n)) == 0) {
-      ReportWarning(FsShown(FsJoin(folder, n)).c_str(), "removed, left behind by a build that was stopped");
+      ReportWarning(FsShown(FsJoin(folder, n)).c_str(),
+                    "removed, left behind by a build that was stopped");
       ++removed;
     }
   }

@@ -9,5 +9,4 @@
 // TC00 when text is null, TC01 carrying the text otherwise. On success
 // returns 0 with the whole file in *rct; otherwise reports the reason on
 // stderr ("updpack: FILE: reason") and returns kExitBadInput.
-int ConvertPictureToRct(const char* picturePath, const char* text,
-                        std::vector<unsigned char>* rct);
+int ConvertPictureToRct(const char* picturePath, const char* text, std::vector<unsigned char>* rct);

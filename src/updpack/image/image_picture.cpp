@@ -104,7 +104,8 @@ int PictureDecode(const char* name, const std::vector<unsigned char>& file, Pict
     return kExitBadInput;
   }
   if (declaredWidth > kPictureSideMax || declaredHeight > kPictureSideMax) {
-    ReportError(name, "picture of %lld x %lld pixels is too large for a title picture (at most %d x %d)",
+    ReportError(name,
+                "picture of %lld x %lld pixels is too large for a title picture (at most %d x %d)",
                 static_cast<long long>(declaredWidth), static_cast<long long>(declaredHeight),
                 kPictureSideMax, kPictureSideMax);
     return kExitBadInput;
@@ -114,13 +115,14 @@ int PictureDecode(const char* name, const std::vector<unsigned char>& file, Pict
     return kExitBadInput;
   }
   const bool deep = stbi_is_16_bit_from_memory(file.data(), length) != 0;
-  void* samples = deep ? static_cast<void*>(stbi_load_16_from_memory(
-                             file.data(), length, &width, &height, &channels, kChannels))
+  void* samples = deep ? static_cast<void*>(stbi_load_16_from_memory(file.data(), length, &width,
+                                                                     &height, &channels, kChannels))
                        : static_cast<void*>(stbi_load_from_memory(file.data(), length, &width,
                                                                   &height, &channels, kChannels));
   if (!samples) {
     // A file cut short is the usual cause; say so when its end is missing.
-    bool ended = !png || (file.size() >= 12 && memcmp(file.data() + file.size() - 8, "IEND", 4) == 0);
+    bool ended =
+        !png || (file.size() >= 12 && memcmp(file.data() + file.size() - 8, "IEND", 4) == 0);
     const char* reason = stbi_failure_reason();
     ReportError(name, "%s: %s (%s)", kind,
                 ended ? "damaged picture data" : "truncated: the file ends before the picture does",
@@ -182,7 +184,8 @@ int ImageReadFile(const char* path, std::vector<unsigned char>* bytes) {
   bytes->clear();
   unsigned char chunk[65536];
   size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
+  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes->insert(bytes->end(), chunk, chunk + got);
   const bool failed = ferror(file) != 0;
   fclose(file);
   if (failed) {

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int64_t kMaxBitmapBytes = 1 << 20;   // keeps each input quick
+constexpr int64_t kMaxBitmapBytes = 1 << 20;    // keeps each input quick
 constexpr int64_t kMaxEncodedPixels = 1 << 12;  // the encoder check costs more
 
 }  // namespace
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<unsigned char> stream(rct.stream, rct.stream + rct.header.dataSize);
   std::vector<unsigned char> bits(static_cast<size_t>(stride * height));
   size_t consumed = 0;
-  int result = RctDecode(stream.data(), stream.size(), width, height, bits.data(), bits.size(),
-                         &consumed);
+  int result =
+      RctDecode(stream.data(), stream.size(), width, height, bits.data(), bits.size(), &consumed);
   if (result != kRctDecodeOk) return 0;
   if (consumed > stream.size()) abort();
 

@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             (pixels[pixels.size() - 1] << 16);
       }
       for (size_t r = 0; r < repeat && pixels.size() < 3 * kMaxPixels; ++r) {
-        pixels.insert(pixels.end(), {static_cast<unsigned char>(c),
-                                     static_cast<unsigned char>(c >> 8),
-                                     static_cast<unsigned char>(c >> 16)});
+        pixels.insert(pixels.end(),
+                      {static_cast<unsigned char>(c), static_cast<unsigned char>(c >> 8),
+                       static_cast<unsigned char>(c >> 16)});
       }
     }
   } else {

@@ -24,7 +24,8 @@ std::string Take(const uint8_t** data, size_t* size, size_t limit) {
 
 bool EndsWithBackslash(const char* text) {
   const char* last = nullptr;
-  for (const char* p = text; *p; p += (IsLeadByte(static_cast<unsigned char>(*p)) && p[1]) ? 2 : 1) {
+  for (const char* p = text; *p;
+       p += (IsLeadByte(static_cast<unsigned char>(*p)) && p[1]) ? 2 : 1) {
     last = p;
   }
   return last && *last == '\\' && !(IsLeadByte(static_cast<unsigned char>(*last)) && last[1]);

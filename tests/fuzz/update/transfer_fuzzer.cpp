@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t folderLength = data[0] % 260;
   if (folderLength > size - 1) folderLength = size - 1;
   std::string folder(reinterpret_cast<const char*>(data + 1), folderLength);
-  std::string line(reinterpret_cast<const char*>(data + 1 + folderLength),
-                   size - 1 - folderLength);
+  std::string line(reinterpret_cast<const char*>(data + 1 + folderLength), size - 1 - folderLength);
   folder = folder.c_str();  // up to the first zero byte, as a C text
   line = line.c_str();
 

@@ -91,8 +91,8 @@ TEST(RctDecodeWellFormed, LongFormsWithCountZero) {
   Bytes pixels = RandomPicture(132, 1, 3);
   // A long literal of count 0 carries 128 pixels.
   Stream lit(pixels.data());
-  lit.Raw({0x7F, 0x00, 0x00}).bytes.insert(lit.bytes.end(), pixels.begin() + 3,
-                                           pixels.begin() + 3 * 129);
+  lit.Raw({0x7F, 0x00, 0x00})
+      .bytes.insert(lit.bytes.end(), pixels.begin() + 3, pixels.begin() + 3 * 129);
   Decoded d = Decode(lit.bytes, 129, 1);
   ASSERT_EQ(d.result, kRctDecodeOk);
   EXPECT_EQ(d.consumed, lit.bytes.size());
@@ -206,8 +206,8 @@ TEST(RctDecodeMalformed, SizesOutOfRangeWriteNothing) {
   const struct {
     int width, height;
     size_t outSize;
-  } cases[] = {{0, 1, 16}, {1, 0, 16}, {-1, 1, 16}, {1, -7, 16}, {65536, 65536, 16},
-               {2, 3, 17} /* the output is one byte short */};
+  } cases[] = {{0, 1, 16},  {1, 0, 16},         {-1, 1, 16},
+               {1, -7, 16}, {65536, 65536, 16}, {2, 3, 17} /* the output is one byte short */};
   for (const auto& c : cases) {
     EXPECT_EQ(RctDecode(stream.data(), stream.size(), c.width, c.height, out.data(), c.outSize),
               kRctDecodeBadSize)

@@ -18,9 +18,9 @@ void ExpectRoundTrip(const Bytes& pixels, int width, int height, const char* wha
   ASSERT_EQ(RctEncode(pixels.data(), width, height, &stream), 0);
   Bytes out(pixels.size(), 0xEE);
   size_t consumed = 0;
-  ASSERT_EQ(RctDecode(stream.data(), stream.size(), width, height, out.data(), out.size(),
-                      &consumed),
-            kRctDecodeOk)
+  ASSERT_EQ(
+      RctDecode(stream.data(), stream.size(), width, height, out.data(), out.size(), &consumed),
+      kRctDecodeOk)
       << what << " " << width << " x " << height;
   EXPECT_EQ(consumed, stream.size()) << what << " " << width << " x " << height;
   EXPECT_TRUE(out == pixels) << what << " " << width << " x " << height;
@@ -125,8 +125,8 @@ TEST(RctEncodeOptimal, MatchesTheSmallestStreamTheFormatAllows) {
         const int height = 300 / width + 1;
         Bytes pixels = RandomPicture(width, height, seed * 100 + width, colours);
         // Flat stretches, so that long copies compete with short ones.
-        std::fill(pixels.begin() + 3 * (width * height / 3), pixels.begin() + 3 * (width * height / 2),
-                  0x44);
+        std::fill(pixels.begin() + 3 * (width * height / 3),
+                  pixels.begin() + 3 * (width * height / 2), 0x44);
         Bytes stream;
         ASSERT_EQ(RctEncode(pixels.data(), width, height, &stream), 0);
         ASSERT_EQ(static_cast<int64_t>(stream.size()),

@@ -18,9 +18,18 @@ std::vector<unsigned char> Header(const unsigned char* magic, int32_t width, int
 }
 
 TEST(RctHeader, MagicsAreTheShiftJisTexts) {
-  EXPECT_EQ(0, memcmp(kRctMagicTc00, "\x98\x5A\x92\x9A" "TC00", 8));
-  EXPECT_EQ(0, memcmp(kRctMagicTc01, "\x98\x5A\x92\x9A" "TC01", 8));
-  EXPECT_EQ(0, memcmp(kRctMagic800, "\x98\x5A\x92\x9A" "8_00", 8));
+  EXPECT_EQ(0, memcmp(kRctMagicTc00,
+                      "\x98\x5A\x92\x9A"
+                      "TC00",
+                      8));
+  EXPECT_EQ(0, memcmp(kRctMagicTc01,
+                      "\x98\x5A\x92\x9A"
+                      "TC01",
+                      8));
+  EXPECT_EQ(0, memcmp(kRctMagic800,
+                      "\x98\x5A\x92\x9A"
+                      "8_00",
+                      8));
 }
 
 TEST(RctHeader, ReadsKindAndLittleEndianFields) {
@@ -130,12 +139,12 @@ TEST(RctPositions, SixLeftThenSevenOnEachOfThreeRowsThenFiveFourUp) {
 }
 
 TEST(RctPositions, OffsetsAreLinearAndCrossRowEnds) {
-  EXPECT_EQ(RctPositionOffset(9, 256), -256);     // straight up
-  EXPECT_EQ(RctPositionOffset(6, 256), -253);     // up and three right
-  EXPECT_EQ(RctPositionOffset(31, 256), -1026);   // four up, two left
-  EXPECT_EQ(RctPositionOffset(6, 4), -1);         // lands on the pixel to the left
-  EXPECT_EQ(RctPositionOffset(6, 2), 1);          // ahead of the current pixel
-  EXPECT_EQ(RctPositionOffset(20, 1), 0);         // the current pixel itself
+  EXPECT_EQ(RctPositionOffset(9, 256), -256);    // straight up
+  EXPECT_EQ(RctPositionOffset(6, 256), -253);    // up and three right
+  EXPECT_EQ(RctPositionOffset(31, 256), -1026);  // four up, two left
+  EXPECT_EQ(RctPositionOffset(6, 4), -1);        // lands on the pixel to the left
+  EXPECT_EQ(RctPositionOffset(6, 2), 1);         // ahead of the current pixel
+  EXPECT_EQ(RctPositionOffset(20, 1), 0);        // the current pixel itself
 }
 
 }  // namespace

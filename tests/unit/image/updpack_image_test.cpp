@@ -91,8 +91,7 @@ TEST(PictureDecode, GreyBecomesGreyColour) {
   Picture picture;
   ASSERT_EQ(PictureDecode("grey.png", Png8(3, 1, 1, {0x00, 0x7F, 0xFF}), &picture), 0);
   EXPECT_EQ(picture.pixels, Bgr({0x000000, 0x7F7F7F, 0xFFFFFF}));
-  ASSERT_EQ(PictureDecode("grey-alpha.png", Png8(2, 1, 2, {0x40, 0xFF, 0x41, 0xFF}), &picture),
-            0);
+  ASSERT_EQ(PictureDecode("grey-alpha.png", Png8(2, 1, 2, {0x40, 0xFF, 0x41, 0xFF}), &picture), 0);
   EXPECT_EQ(picture.pixels, Bgr({0x404040, 0x414141}));
 }
 

@@ -79,11 +79,21 @@ TEST(EncodeRle8, RoundTripsRunsLiteralsAndLongRows) {
       seed = seed * 1103515245u + 12345u;
       uint8_t v;
       switch (y) {
-        case 0: v = 3; break;                                // one run longer than 255
-        case 1: v = static_cast<uint8_t>(seed >> 16); break;  // all literal
-        case 2: v = static_cast<uint8_t>((x / 2) & 1); break;  // runs of two
-        case 3: v = static_cast<uint8_t>(x % 3 == 0 ? 9 : x); break;
-        default: v = static_cast<uint8_t>((seed >> 28) < 12 ? 1 : (seed >> 20)); break;
+        case 0:
+          v = 3;
+          break;  // one run longer than 255
+        case 1:
+          v = static_cast<uint8_t>(seed >> 16);
+          break;  // all literal
+        case 2:
+          v = static_cast<uint8_t>((x / 2) & 1);
+          break;  // runs of two
+        case 3:
+          v = static_cast<uint8_t>(x % 3 == 0 ? 9 : x);
+          break;
+        default:
+          v = static_cast<uint8_t>((seed >> 28) < 12 ? 1 : (seed >> 20));
+          break;
       }
       picture[y * width + x] = v;
     }
@@ -122,9 +132,9 @@ TEST(CopyClipAvi, IsAVideoOnlyRle8ClipOf17FramesAt100Ms) {
   size_t avih = FindChunk(avi, hdrl + 12, hdrlEnd, "avih");
   ASSERT_NE(avih, std::string::npos);
   EXPECT_EQ(At32(avi, avih + 4), 56u);
-  EXPECT_EQ(At32(avi, avih + 8), 100000u);       // microseconds per frame
-  EXPECT_EQ(At32(avi, avih + 8 + 16), 17u);      // total frames
-  EXPECT_EQ(At32(avi, avih + 8 + 24), 1u);       // one stream
+  EXPECT_EQ(At32(avi, avih + 8), 100000u);   // microseconds per frame
+  EXPECT_EQ(At32(avi, avih + 8 + 16), 17u);  // total frames
+  EXPECT_EQ(At32(avi, avih + 8 + 24), 1u);   // one stream
   EXPECT_EQ(At32(avi, avih + 8 + 32), 260u);
   EXPECT_EQ(At32(avi, avih + 8 + 36), 40u);
   uint32_t suggested = At32(avi, avih + 8 + 28);
@@ -143,8 +153,8 @@ TEST(CopyClipAvi, IsAVideoOnlyRle8ClipOf17FramesAt100Ms) {
   size_t bih = strf + 8;
   EXPECT_EQ(At32(avi, bih + 4), 260u);
   EXPECT_EQ(At32(avi, bih + 8), 40u);
-  EXPECT_EQ(avi[bih + 14], 8);           // bits per pixel
-  EXPECT_EQ(At32(avi, bih + 16), 1u);    // BI_RLE8
+  EXPECT_EQ(avi[bih + 14], 8);         // bits per pixel
+  EXPECT_EQ(At32(avi, bih + 16), 1u);  // BI_RLE8
   uint32_t colours = At32(avi, bih + 32);
   EXPECT_EQ(At32(avi, strf + 4), 40 + 4 * colours);
 

@@ -23,8 +23,6 @@ TEST(Crc32, RunningValueChainsAcrossCalls) {
   EXPECT_EQ(~r, 0xCBF43926u);
 }
 
-TEST(FfnameHash, IsTheCrcOfTheText) {
-  EXPECT_EQ(FfnameHash("123456789"), 0xCBF43926u);
-}
+TEST(FfnameHash, IsTheCrcOfTheText) { EXPECT_EQ(FfnameHash("123456789"), 0xCBF43926u); }
 
 }  // namespace

@@ -12,8 +12,7 @@ TEST(FflookupHash, HashesTheLowerCasedFileNameOnly) {
   EXPECT_EQ(FflookupHash("data/insttscr.rct", IsLeadByte), plain);
   EXPECT_NE(FflookupHash("insttscr.rc", IsLeadByte), plain);
   // Full-width capitals fold too: ＡＢ.txt and ａｂ.txt share a hash.
-  EXPECT_EQ(FflookupHash("\x82\x60\x82\x61.txt", IsLeadByte),
-            FfnameHash("\x82\x81\x82\x82.txt"));
+  EXPECT_EQ(FflookupHash("\x82\x60\x82\x61.txt", IsLeadByte), FfnameHash("\x82\x81\x82\x82.txt"));
 }
 
 TEST(FfisSoundName, ComparesTheExtensionIgnoringAsciiCase) {

@@ -76,6 +76,8 @@ TEST(TargetNormalise, A0x5CSecondByteIsNoBackslash) {
 
 TEST(TargetNormalise, MakeFolCompletesTheEntryUnlessItNamesTheTitle) {
   ExpectAccepted("D:\\Games", "D:\\Games\\Maker\\Title", kMakeFol);
+  // Any non-zero INSTMAKEFOL completes, not only 1.
+  ExpectAccepted("D:\\Games", "D:\\Games\\Maker\\Title", {"C:\\WINDOWS", 2, "Maker", "Title"});
   ExpectAccepted("D:\\Games\\Title", "D:\\Games\\Title", kMakeFol);
   ExpectAccepted("D:\\", "D:\\Maker\\Title", kMakeFol);
   ExpectAccepted("", "C:\\Maker\\Title", kMakeFol);

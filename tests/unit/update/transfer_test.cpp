@@ -1,11 +1,11 @@
 // [ini] and [reg] lines as the update turns them into what it writes, with
 // the target folder D:\Games\Title and Q:\ as the first CD-ROM drive.
+#include "update/transfer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-
-#include "update/transfer.h"
 
 namespace {
 
@@ -78,9 +78,9 @@ TEST_F(Transfer, RegLines) {
   EXPECT_EQ(Reg("\"Empty\"=\"\""), "Empty|");
   EXPECT_EQ(Reg("\"Bare\"=\""), "Bare|");
   EXPECT_EQ(Reg("\"Eq\"=\"a\\\"=\\\"b\""), "Eq|a\"=\"b");  // the first separator splits
-  for (const char* skipped : {"[HKEY_CURRENT_USER\\Software\\Maker\\Title]",
-                              "Windows Registry Editor Version 5.00", "@=\"default\"",
-                              "\"Count\"=dword:00000010", "\"Raw\"=hex:01,02,03", ""}) {
+  for (const char* skipped :
+       {"[HKEY_CURRENT_USER\\Software\\Maker\\Title]", "Windows Registry Editor Version 5.00",
+        "@=\"default\"", "\"Count\"=dword:00000010", "\"Raw\"=hex:01,02,03", ""}) {
     EXPECT_EQ(Reg(skipped), "skipped") << skipped;
   }
   EXPECT_EQ(g_driveProbes, 2);
@@ -107,9 +107,35 @@ TEST_F(Transfer, LinesThatWouldOutgrowTheirTextAreSkipped) {
   EXPECT_EQ(ReplaceIniPlaceholders(tooLong.c_str()), nullptr);
   std::string regLine = "\"K\"=\"REP_INSTALL" + std::string(493, 'y') + "\"";
   EXPECT_EQ(Reg(regLine), "skipped");
+  // Exactly 511 bytes is the last that is kept, as a line and as a result.
+  EXPECT_EQ(Ini("K=" + std::string(509, 'v')), "K|" + std::string(509, 'v'));
+  std::string full = "K=REP_INSTALL" + std::string(495, 'x');  // 508 bytes become 511
+  EXPECT_EQ(Ini(full), "K|D:\\Games\\Title" + std::string(495, 'x'));
+  std::string regFull = "\"K\"=\"REP_INSTALL" + std::string(491, 'y') + "\"";
+  ASSERT_NE(ReplaceRegPlaceholders(regFull.c_str()), nullptr);
+  EXPECT_EQ(strlen(ReplaceRegPlaceholders(regFull.c_str())), 511u);
   // A line over 511 bytes is never cut into something shorter.
   EXPECT_EQ(UnescapeRegText(std::string(512, 'z').c_str()), nullptr);
   EXPECT_EQ(Ini("K=" + std::string(600, 'v')), "skipped");
+}
+
+TEST_F(Transfer, TheDrivePlaceholderGoesInBeforeTheFolder) {
+  // 511 bytes: the drive shrinks the line by 11, the folder grows it by 3.
+  // Drive first it fits all along; folder first it would not (514 bytes).
+  std::string both = "K=REP_CDROMDRIVE;REP_INSTALL;";
+  both += std::string(511 - both.size(), 'x');
+  EXPECT_EQ(Ini(both), "K|Q:\\;D:\\Games\\Title;" + std::string(511 - 29, 'x'));
+  std::string regBoth = "\"K\"=\"REP_CDROM;REP_INSTALL;";
+  regBoth += std::string(510 - regBoth.size(), 'y') + "\"";
+  EXPECT_EQ(Reg(regBoth), "K|Q:\\;D:\\Games\\Title;" + std::string(510 - 27, 'y'));
+
+  // The folder's own text is never searched for the drive placeholder.
+  g_driveProbes = 0;
+  SetTransferTargetFolder("D:\\REP_CDROMDRIVE\\Game");
+  EXPECT_EQ(Ini("Path=REP_INSTALL"), "Path|D:\\REP_CDROMDRIVE\\Game");
+  SetTransferTargetFolder("D:\\REP_CDROM");
+  EXPECT_EQ(Reg("\"Path\"=\"REP_INSTALL\""), "Path|D:\\REP_CDROM");
+  EXPECT_EQ(g_driveProbes, 0);
 }
 
 }  // namespace

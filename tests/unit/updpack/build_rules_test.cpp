@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "support/text.h"
+#include "updpack/archive/pack_order.h"
 #include "updpack/build/build_names.h"
 #include "updpack/build/build_order.h"
-#include "updpack/archive/pack_order.h"
 
 namespace {
 
@@ -40,9 +40,10 @@ std::vector<std::string> Order(std::vector<BuildEntry> entries, int* problems) {
 }
 
 TEST(BuildNames, RefusesWhatWindowsCannotCreate) {
-  for (const char* bad : {"CON", "con.txt", "Nul.tar.gz", "COM1", "lpt9.dat", "aux .txt", "CONIN$",
-                          "a.", "a ", "readme.txt.", "a:b", "a|b", "a?b", "a*b", "a<b", "a>b",
-                          "a\"b", "a\\b", "a/b", "tab\there", "\x83"}) {
+  for (const char* bad :
+       {"CON", "con.txt", "Nul.tar.gz",  "COM1", "lpt9.dat", "aux .txt",  "CONIN$",
+        "a.",  "a ",      "readme.txt.", "a:b",  "a|b",      "a?b",       "a*b",
+        "a<b", "a>b",     "a\"b",        "a\\b", "a/b",      "tab\there", "\x83"}) {
     EXPECT_NE(BuildNamePartProblem(bad), nullptr) << bad;
   }
   // Lookalikes of device names are ordinary names; "\x83\x5c" and "\x83\x7c"
@@ -77,7 +78,8 @@ TEST(BuildNames, FindsNamesEqualButForLetterCaseAmongSiblingsOnly) {
 
   // Two folders that differ in case collide once; their files are not counted again.
   testing::internal::CaptureStderr();
-  problems = BuildCheckNames({Folder("Data\\"), Folder("data\\"), File("Data\\a"), File("data\\a")});
+  problems =
+      BuildCheckNames({Folder("Data\\"), Folder("data\\"), File("Data\\a"), File("data\\a")});
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(problems, 1);
 
@@ -104,12 +106,12 @@ TEST(BuildNames, KeepsNamesAndSizesWithinTheFormatsLimits) {
 
 TEST(BuildOrder, PutsStartupFilesFirstThenFoldersThenTheRest) {
   int problems;
-  std::vector<std::string> order = Order(
-      {File("update.arc"), File("DirectX\\sub\\readme.txt"), Folder("data\\"),
-       File("DirectX\\dxsetup.exe"), File("readme.txt"), Folder("DirectX\\sub\\"),
-       File("data\\manual.txt"), Folder("DirectX\\"), File("install.env"), File("Insttscr.RCT"),
-       File("DirectX\\sub\\a.cab"), File("notes.txt.bak")},
-      &problems);
+  std::vector<std::string> order =
+      Order({File("update.arc"), File("DirectX\\sub\\readme.txt"), Folder("data\\"),
+             File("DirectX\\dxsetup.exe"), File("readme.txt"), Folder("DirectX\\sub\\"),
+             File("data\\manual.txt"), Folder("DirectX\\"), File("install.env"),
+             File("Insttscr.RCT"), File("DirectX\\sub\\a.cab"), File("notes.txt.bak")},
+            &problems);
   EXPECT_EQ(problems, 0);
   EXPECT_EQ(order, (std::vector<std::string>{
                        "Insttscr.RCT", "install.env", "notes.txt.bak", "readme.txt", "DirectX\\",
@@ -155,7 +157,8 @@ TEST(OrderCheck, NamesEachBrokenRule) {
   {
     OrderCheck c;
     EXPECT_EQ(OrderCheckEntry(&c, Entry("DirectX\\", true)), nullptr);
-    EXPECT_NE(OrderCheckEntry(&c, Entry("DirectX\\Readme.TXT")), nullptr);  // start-up cannot write it
+    EXPECT_NE(OrderCheckEntry(&c, Entry("DirectX\\Readme.TXT")),
+              nullptr);  // start-up cannot write it
   }
   {
     OrderCheck c;

@@ -14,8 +14,8 @@
 
 namespace {
 
-using testupd::ParseUpdate;
 using testupd::ParsedUpdate;
+using testupd::ParseUpdate;
 using testupd::ReadBytes;
 using testupd::RunUpdpack;
 using testupd::TempDir;
@@ -187,8 +187,8 @@ TEST(BuildTool, CheckoutsAtDifferentTimesBuildAlike) {
 TEST(BuildTool, LevelsMakeOrdinaryStreamsAndBestIsSmallest) {
   Sample s;
   std::vector<size_t> sizes;
-  for (std::vector<std::string> level : std::vector<std::vector<std::string>>{
-           {"--level", "1"}, {}, {"--level", "9"}, {"--best"}}) {
+  for (std::vector<std::string> level :
+       std::vector<std::vector<std::string>>{{"--level", "1"}, {}, {"--level", "9"}, {"--best"}}) {
     std::string out = s.dir / ("l" + std::to_string(sizes.size()) + ".exe");
     level.push_back("-q");
     ASSERT_EQ(s.Build(out, level).code, 0);
@@ -256,8 +256,9 @@ TEST(BuildTool, AFailureMidwayRemovesTheTemporaryFileAndWritesNothing) {
 
 TEST(BuildTool, RefusesNamesAPlayerCannotUseAndNamesEachFile) {
   Sample s;
-  const char* bad[] = {"CON.txt", "trail.", "space ", "colon:x.dat", "back\\slash.dat",
-                       "\xc3\xa9t\xc3\xa9.dat" /* not in code page 932 */};
+  const char* bad[] = {"CON.txt",         "trail.",
+                       "space ",          "colon:x.dat",
+                       "back\\slash.dat", "\xc3\xa9t\xc3\xa9.dat" /* not in code page 932 */};
   for (const char* name : bad) WriteBytes(s.src + "/" + name, "x");
   WriteBytes(s.src + "/Case.dat", "1");
   WriteBytes(s.src + "/case.DAT", "2");
@@ -325,6 +326,38 @@ TEST(BuildTool, ChecksItsArgumentsAndInputs) {
   EXPECT_FALSE(testupd::fs::exists(out));
 }
 
+// Without --stub the updater is looked for where updpack itself lies, at run
+// time: beside it, else in PREFIX/share/updpack when it lies in PREFIX/bin.
+TEST(BuildTool, FindsTheUpdaterBesideItOrBelowItsPrefix) {
+  Sample s;
+  auto buildWith = [&](const std::string& updpack, const std::string& out) {
+    testupd::fs::create_directories(testupd::fs::path(updpack).parent_path());
+    testupd::fs::copy_file(UPDPACK_EXE, updpack);
+    std::string cmd = testupd::Quote(updpack) + " build -q -o " + testupd::Quote(out) + " " +
+                      testupd::Quote(s.src) + " 2>" + testupd::Quote(s.dir / "err");
+    int status = system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  std::string stubBeside = "MZ beside" + std::string(100, 'b');
+  std::string stubShared = "MZ shared" + std::string(100, 's');
+  WriteBytes(s.dir / "kit/updater.exe", stubBeside);
+  ASSERT_EQ(buildWith(s.dir / "kit/updpack", s.dir / "a.exe"), 0) << ReadBytes(s.dir / "err");
+  EXPECT_EQ(ReadBytes(s.dir / "a.exe").substr(0, stubBeside.size()), stubBeside);
+
+  WriteBytes(s.dir / "usr/share/updpack/updater.exe", stubShared);
+  ASSERT_EQ(buildWith(s.dir / "usr/bin/updpack", s.dir / "b.exe"), 0) << ReadBytes(s.dir / "err");
+  EXPECT_EQ(ReadBytes(s.dir / "b.exe").substr(0, stubShared.size()), stubShared);
+
+  // Beside wins over the prefix; with neither, the message says where it looked.
+  WriteBytes(s.dir / "usr/bin/updater.exe", stubBeside);
+  testupd::fs::remove(s.dir / "usr/bin/updpack");
+  ASSERT_EQ(buildWith(s.dir / "usr/bin/updpack", s.dir / "c.exe"), 0) << ReadBytes(s.dir / "err");
+  EXPECT_EQ(ReadBytes(s.dir / "c.exe").substr(0, stubBeside.size()), stubBeside);
+  EXPECT_EQ(buildWith(s.dir / "bare/bin/updpack", s.dir / "d.exe"), 1);
+  EXPECT_NE(ReadBytes(s.dir / "err").find("share/updpack/updater.exe"), std::string::npos)
+      << ReadBytes(s.dir / "err");
+}
+
 TEST(BuildTool, ExtractGivesBackTheSameFilesAndTimes) {
   Sample s;
   std::string out = s.dir / "update.exe";
@@ -353,7 +386,7 @@ TEST(BuildTool, ListShowsEveryEntryWithItsSizes) {
   EXPECT_NE(r.out.find("update.arc"), std::string::npos);
   EXPECT_NE(r.out.find("DirectX\\sub\\"), std::string::npos);
   EXPECT_NE(r.out.find(std::string(kSaveUtf8) + "\\" + kDataUtf8), std::string::npos);
-  EXPECT_NE(r.out.find("2023-11-14 22:13:20"), std::string::npos);  // 1700000000 in UTC
+  EXPECT_NE(r.out.find("2023-11-14 22:13:20"), std::string::npos);      // 1700000000 in UTC
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 10 + 1);  // heading, entries, total
 }
 
@@ -391,7 +424,7 @@ TEST(BuildTool, GeneratedFilesAndContentChecksJoinTheBuild) {
   EXPECT_EQ(title->data, "new");
   EXPECT_EQ(title->stamp, 42u);
   EXPECT_EQ(Find(u, "InstTScr.RCT"), nullptr);  // replaced, not added twice
-  ASSERT_GE(u.entries.size(), 2u);  // a start-up file: among the first
+  ASSERT_GE(u.entries.size(), 2u);              // a start-up file: among the first
   EXPECT_EQ(u.entries[0].name, "install.env");
   EXPECT_EQ(u.entries[1].name, "insttscr.rct");
 }
@@ -416,7 +449,10 @@ TEST(BuildTool, TitlePictureAndEnvironmentFileJoinFromTheCommandLine) {
   ASSERT_TRUE(u.ok);
   const testupd::ParsedEntry* title = Find(u, "insttscr.rct");
   ASSERT_NE(title, nullptr);
-  EXPECT_EQ(title->data.compare(0, 8, "\x98\x5a\x92\x9a" "TC00"), 0);
+  EXPECT_EQ(title->data.compare(0, 8,
+                                "\x98\x5a\x92\x9a"
+                                "TC00"),
+            0);
 
   // A UTF-8 environment file is refused, and packed converted when asked.
   WriteBytes(s.src + "/install.env", "// \xe8\xa8\xad\xe5\xae\x9a\nTITLEBAR \xe5\xa4\x8f\n");

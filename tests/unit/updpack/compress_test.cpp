@@ -74,7 +74,8 @@ Joined RunPool(const std::vector<PackSource>& sources, CompressEngineKind engine
     j.pieces.push_back(bytes);
     stream += bytes;
     if (piece.last) {
-      for (int shift = 24; shift >= 0; shift -= 8) stream.push_back(static_cast<char>(adler >> shift));
+      for (int shift = 24; shift >= 0; shift -= 8)
+        stream.push_back(static_cast<char>(adler >> shift));
       j.streams.push_back(stream);
       ++expectSource;
     }
@@ -97,7 +98,8 @@ TEST(CompressEngine, NonFinalPiecesEndInAnEmptyStoredBlockAndChainOn) {
   for (CompressEngineKind kind : Engines()) {
     CompressEngine* engine = CompressEngineCreate(kind);
     ASSERT_NE(engine, nullptr);
-    for (size_t size : {size_t(1), size_t(2), size_t(3), size_t(17), size_t(4000), size_t(200000)}) {
+    for (size_t size :
+         {size_t(1), size_t(2), size_t(3), size_t(17), size_t(4000), size_t(200000)}) {
       std::string data = testupd::MixedData(size, static_cast<uint32_t>(size));
       std::vector<uint8_t> piece;
       ASSERT_EQ(CompressPiece(engine, nullptr, 0, reinterpret_cast<const uint8_t*>(data.data()),
@@ -133,8 +135,8 @@ TEST(CompressEngine, AnEmptyFileIsTheEightByteStream) {
 TEST(PackPool, JoinedPiecesAreOneZlibStreamPerFileForEverySize) {
   const size_t piece = 4096;
   std::vector<std::vector<uint8_t>> contents;
-  for (size_t size : {size_t(0), size_t(1), piece - 1, piece, piece + 1, 3 * piece + 100,
-                      size_t(9 * piece)}) {
+  for (size_t size :
+       {size_t(0), size_t(1), piece - 1, piece, piece + 1, 3 * piece + 100, size_t(9 * piece)}) {
     std::string d = testupd::MixedData(size, static_cast<uint32_t>(size + 1));
     contents.emplace_back(d.begin(), d.end());
   }
@@ -211,8 +213,8 @@ TEST(PackPool, ReadsFilesWithTheirHistoryAndNoticesChangedSizes) {
 TEST(PackPool, AdlerOfPartsCombinesToTheWhole) {
   std::string a = testupd::MixedData(7000, 1), b = testupd::MixedData(3333, 2);
   auto adler = [](const std::string& s) {
-    return static_cast<uint32_t>(adler32(1, reinterpret_cast<const Bytef*>(s.data()),
-                                         static_cast<uInt>(s.size())));
+    return static_cast<uint32_t>(
+        adler32(1, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
   };
   EXPECT_EQ(PackAdlerCombine(adler(a), adler(b), static_cast<uint32_t>(b.size())), adler(a + b));
   for (CompressEngineKind kind : Engines()) {

@@ -51,7 +51,8 @@ std::string ZlibRaw(const std::string& data, int level, int strategy,
                     const std::vector<size_t>& cuts = {}, int cutFlush = Z_FULL_FLUSH) {
   z_stream zs{};
   deflateInit2(&zs, level, Z_DEFLATED, -15, 8, strategy);
-  std::string out(deflateBound(&zs, static_cast<uLong>(data.size())) + 64 * (cuts.size() + 1), '\0');
+  std::string out(deflateBound(&zs, static_cast<uLong>(data.size())) + 64 * (cuts.size() + 1),
+                  '\0');
   zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
   zs.avail_out = static_cast<uInt>(out.size());
   size_t from = 0;
@@ -90,7 +91,8 @@ void ExpectAgreement(const std::string& raw, const char* what) {
   Expected want = AskZlib(raw);
   ASSERT_TRUE(want.complete) << what;
   DeflateFinalBlock got{};
-  ASSERT_EQ(DeflateFindFinalBlock(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &got), 0)
+  ASSERT_EQ(DeflateFindFinalBlock(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &got),
+            0)
       << what;
   EXPECT_EQ(got.startBit, want.finalStart) << what;
   EXPECT_EQ(got.endBit, want.end) << what;

@@ -3,7 +3,9 @@
 // bad usage. Every hostile file is made here; the link, device and full-disk
 // cases need root and are skipped with a message otherwise.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -33,14 +35,14 @@ bool Has(const RunResult& r, const std::string& text) {
   return r.err.find(text) != std::string::npos || r.out.find(text) != std::string::npos;
 }
 
-#define EXPECT_REFUSED(r, code_, text)                                \
-  do {                                                                \
-    RunResult r_ = (r);                                               \
-    EXPECT_EQ(r_.code, code_) << r_.err;                              \
+#define EXPECT_REFUSED(r, code_, text)                                     \
+  do {                                                                     \
+    RunResult r_ = (r);                                                    \
+    EXPECT_EQ(r_.code, code_) << r_.err;                                   \
     EXPECT_TRUE(Has(r_, text)) << "no \"" << (text) << "\" in " << r_.err; \
   } while (0)
 
-#define REQUIRE_ROOT()                                                   \
+#define REQUIRE_ROOT() \
   if (geteuid() != 0) GTEST_SKIP() << "needs root for links, devices and tmpfs"
 
 std::string Update(const Writer& w) { return w.Finish(testupd::FakeStub()); }
@@ -48,7 +50,8 @@ std::string Update(const Writer& w) { return w.Finish(testupd::FakeStub()); }
 // Files of the folder, temporaries included.
 std::vector<std::string> Listing(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
   return names;
 }
 
@@ -170,16 +173,23 @@ TEST(OutputRules, SpecialFilesInputsAndExistingOutputsAreNotReplaced) {
   EXPECT_EQ(RunUpdpack({"image", "encode", "--force", png, rct}).code, 0);
   std::string rctBytes = ReadBytes(rct);
   EXPECT_REFUSED(RunUpdpack({"image", "decode", "--force", rct, rct}), 1, "is also an input");
+  // The same file by another spelling is the same input.
+  EXPECT_REFUSED(RunUpdpack({"image", "decode", "--force", rct, f.dir / "./t.rct"}), 1,
+                 "is also an input");
+  EXPECT_REFUSED(f.Build(f.dir / "./updater.exe", {"--force"}), 1, "is also an input");
   EXPECT_EQ(ReadBytes(rct), rctBytes);
+  EXPECT_EQ(ReadBytes(f.stub), testupd::FakeStub());
   WriteBytes(f.dir / "utf8.env", "TITLEBAR \xe5\xa4\x8f\r\n");
   WriteBytes(f.dir / "sjis.env", "keep");
   EXPECT_REFUSED(RunUpdpack({"check", "--from-utf8", "-o", f.dir / "sjis.env", f.dir / "utf8.env"}),
                  1, "--force");
   EXPECT_EQ(ReadBytes(f.dir / "sjis.env"), "keep");
-  EXPECT_REFUSED(RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "utf8.env", f.dir / "utf8.env"}),
-                 1, "is also an input");
-  EXPECT_EQ(RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "sjis.env", f.dir / "utf8.env"}).code,
-            0);
+  EXPECT_REFUSED(
+      RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "utf8.env", f.dir / "utf8.env"}), 1,
+      "is also an input");
+  EXPECT_EQ(
+      RunUpdpack({"check", "--from-utf8", "-f", "-o", f.dir / "sjis.env", f.dir / "utf8.env"}).code,
+      0);
   EXPECT_EQ(ReadBytes(f.dir / "sjis.env"), "TITLEBAR \x89\xc4\r\n");
 }
 
@@ -211,6 +221,32 @@ TEST(OutputRules, StoppedBuildsLeaveNoTemporaryBehind) {
   EXPECT_TRUE(started);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP);
   EXPECT_FALSE(AnyTemporary(f.dir / "out"));
+  fs::remove(f.src + "/big.dat");
+
+  // Stopped the moment the temporary appears, before its handler could be
+  // armed were the two not made together: again and again, nothing stays.
+  int leftBehind = 0, stoppedEarly = 0;
+  for (int round = 0; round < 40; ++round) {
+    int watch = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, (f.dir / "out").c_str(), IN_CREATE), 0);
+    pid_t quick = fork();
+    if (quick == 0) {
+      execl(UPDPACK_EXE, UPDPACK_EXE, "build", "-q", "-f", "--stub", f.stub.c_str(), "-o",
+            (f.dir / "out/u.exe").c_str(), f.src.c_str(), nullptr);
+      _exit(127);
+    }
+    struct pollfd p = {watch, POLLIN, 0};
+    alignas(inotify_event) char events[4096];
+    if (poll(&p, 1, 20000) == 1 && read(watch, events, sizeof events) > 0) kill(quick, SIGHUP);
+    waitpid(quick, &status, 0);
+    close(watch);
+    if (WIFSIGNALED(status)) ++stoppedEarly;
+    if (AnyTemporary(f.dir / "out")) ++leftBehind;
+    for (const std::string& n : Listing(f.dir / "out")) fs::remove(f.dir / ("out/" + n));
+  }
+  EXPECT_GT(stoppedEarly, 0);
+  EXPECT_EQ(leftBehind, 0);
 
   // One killed with -9 leaves its temporary; the next build removes it,
   // but not one whose process still runs (this test's own).
@@ -221,10 +257,27 @@ TEST(OutputRules, StoppedBuildsLeaveNoTemporaryBehind) {
   std::string live = f.dir / ("out/.u.exe." + std::to_string(getpid()) + "-0.tmp");
   WriteBytes(stale, "left by kill -9");
   WriteBytes(live, "still being written");
-  fs::remove(f.src + "/big.dat");
   EXPECT_EQ(f.Build(f.dir / "out/u.exe").code, 0);
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(live));
+
+  // A process id used again: the build's first temporary name is taken by a
+  // file its namesake left. The build takes the next name and keeps that file.
+  pid_t reused = fork();
+  if (reused == 0) {
+    std::string taken = f.dir / ("out/.u.exe." + std::to_string(getpid()) + "-0.tmp");
+    int fd = open(taken.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 || write(fd, "namesake", 8) != 8) _exit(126);
+    close(fd);
+    execl(UPDPACK_EXE, UPDPACK_EXE, "build", "-q", "-f", "--stub", f.stub.c_str(), "-o",
+          (f.dir / "out/u.exe").c_str(), f.src.c_str(), nullptr);
+    _exit(127);
+  }
+  waitpid(reused, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadBytes(f.dir / ("out/.u.exe." + std::to_string(reused) + "-0.tmp")), "namesake");
+  EXPECT_FALSE(fs::exists(f.dir / ("out/.u.exe." + std::to_string(reused) + "-1.tmp")));
+  EXPECT_EQ(RunUpdpack({"verify", f.dir / "out/u.exe"}).code, 0);
 }
 
 // A PNG of the given header fields and no pixel data worth the name.
@@ -260,7 +313,10 @@ std::string Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t compressi
 TEST(PictureHostile, SizesAreCheckedBeforeAllocationAndRefusalsSayWhy) {
   TempDir t;
   // 65535 x 65535 declared in a few bytes.
-  std::string rct = std::string("\x98\x5a\x92\x9a" "TC00", 8);
+  std::string rct = std::string(
+      "\x98\x5a\x92\x9a"
+      "TC00",
+      8);
   Put32(&rct, 65535);
   Put32(&rct, 65535);
   Put32(&rct, 37);
@@ -338,12 +394,14 @@ TEST(CommandLine, ExitCodesAndMessages) {
   ASSERT_EQ(f.Build(f.dir / "u.exe").code, 0);
   // Output that cannot be written is a failure.
   std::string cmd = "timeout 60 " + testupd::Quote(UPDPACK_EXE) + " list " +
-                    testupd::Quote(f.dir / "u.exe") + " >/dev/full 2>" + testupd::Quote(f.dir / "err");
+                    testupd::Quote(f.dir / "u.exe") + " >/dev/full 2>" +
+                    testupd::Quote(f.dir / "err");
   int status = system(cmd.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_NE(ReadBytes(f.dir / "err").find("updpack: cannot write to the standard output"),
             std::string::npos);
-  status = system(("timeout 60 " + testupd::Quote(UPDPACK_EXE) + " --help >/dev/full 2>/dev/null").c_str());
+  status = system(
+      ("timeout 60 " + testupd::Quote(UPDPACK_EXE) + " --help >/dev/full 2>/dev/null").c_str());
   EXPECT_EQ(WEXITSTATUS(status), 1);
 
   EXPECT_REFUSED(f.Build(""), 2, "empty path");
@@ -361,8 +419,15 @@ TEST(CommandLine, ExitCodesAndMessages) {
 TEST(VerifyHostile, NamesThatBuildWouldNeverWriteAreRefused) {
   TempDir t;
   const std::string names[] = {
-      std::string("a\x83"), std::string("\x85\x40.txt"), "a/b", std::string("ok\0..\\X", 7),
-      "tab\there", "con.txt", "dots.", "space ", std::string(258, 'n'),
+      std::string("a\x83"),
+      std::string("\x85\x40.txt"),
+      "a/b",
+      std::string("ok\0..\\X", 7),
+      "tab\there",
+      "con.txt",
+      "dots.",
+      "space ",
+      std::string(258, 'n'),
   };
   for (const std::string& name : names) {
     Writer w;
@@ -419,7 +484,8 @@ TEST(TextHostile, TerminalTextIsEscapedAndConverted) {
 TEST(BuildHostile, TitleReplacingAPictureIsToldAndForceOnlyReplaces) {
   Folder f;
   WriteBytes(f.src + "/InstTScr.rct", "from the folder");
-  RunResult r = f.Build(f.dir / "u.exe", {"--title", UPD_SOURCE_DIR "/tests/data/image/sample.png"});
+  RunResult r =
+      f.Build(f.dir / "u.exe", {"--title", UPD_SOURCE_DIR "/tests/data/image/sample.png"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(Has(r, "not packed: --title")) << r.err;
 }

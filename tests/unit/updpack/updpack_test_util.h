@@ -127,8 +127,8 @@ struct ParsedEntry {
 };
 
 struct ParsedUpdate {
-  bool ok = false;      // the walk reached the end marker right before the trailer
-  uint32_t first = 0;   // the trailer's P
+  bool ok = false;     // the walk reached the end marker right before the trailer
+  uint32_t first = 0;  // the trailer's P
   std::vector<ParsedEntry> entries;
 };
 
@@ -183,7 +183,8 @@ inline std::string MixedData(size_t size, uint32_t seed) {
   for (size_t i = 0; i < size; ++i) {
     x = x * 1664525u + 1013904223u;
     // Mostly a small alphabet with runs, now and then a random byte.
-    out[i] = (x >> 29) == 0 ? static_cast<char>(x >> 21) : static_cast<char>('a' + ((x >> 24) & 15));
+    out[i] =
+        (x >> 29) == 0 ? static_cast<char>(x >> 21) : static_cast<char>('a' + ((x >> 24) & 15));
     if ((x >> 20 & 63) == 0 && i > 300) out[i] = out[i - 300];
   }
   return out;

@@ -60,9 +60,7 @@ TEST(SurfaceCreate, TheBitmapOwnsThePixelMemory) {
 }
 
 TEST(SurfaceCreate, StrideIsTheRowRoundedUpToFourBytes) {
-  const struct {
-    int width, stride;
-  } cases[] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {256, 768}};
+  const struct { int width, stride; } cases[] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {256, 768}};
   for (const auto& c : cases) {
     Surface* s = SurfaceCreate(c.width, 3);
     ASSERT_NE(s, nullptr) << c.width;
