@@ -5,6 +5,7 @@
 #include "payload/format.h"
 #include "resources/copy_progress_ids.h"
 #include "support/msgbox.h"
+#include "support/system_dll.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ uint32_t g_payloadTotal = 0;
 void RegisterProgressClasses() {
   static bool done = false;
   if (done) return;
-  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
-  done = InitCommonControlsEx(&classes) != FALSE;
+  done = SystemDllInitCommonControls(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS) == 0;
 }
 
 void SetBar(HWND dialog, int id, uint32_t upper) {

@@ -15,6 +15,7 @@
 #include "startup/workfolder.h"
 #include "support/fflayer.h"
 #include "support/msgbox.h"
+#include "support/system_dll.h"
 #include "support/text.h"
 
 namespace {
@@ -48,6 +49,8 @@ void KeepSecondCopyOut() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Before COM or anything else can load a DLL from the program's folder.
+  SystemDllRestrictSearch();
   CoInitialize(nullptr);
   atexit(UninitializeCom);
   FfsetDirectOpen(1);

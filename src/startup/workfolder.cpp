@@ -7,6 +7,7 @@
 #include "startup/workfolder_name.h"
 #include "support/filematch.h"
 #include "support/path_text.h"
+#include "support/system_dll.h"
 #include "support/text.h"
 
 namespace {
@@ -20,7 +21,7 @@ char g_workFolder[MAX_PATH + 32];
 void CreateWorkFolder() {
   if (GetCurrentDirectoryA(MAX_PATH - 1, g_startFolder) >= MAX_PATH - 1) g_startFolder[0] = '\0';
   char name[128];
-  FormatWorkFolderName(name, sizeof name, timeGetTime());
+  FormatWorkFolderName(name, sizeof name, SystemDllTimeGetTime());
   DWORD n = GetTempPathA(MAX_PATH - 1, g_workFolder);
   if (n == 0 || n >= MAX_PATH - 1) {
     // No temp path: no folder is made and the current folder stays; the

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "payload/pe_image.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/archive/pack_order.h"
@@ -25,6 +26,33 @@ int CheckImage(PackReader* reader) {
     return -1;
   }
   return 0;
+}
+
+// Warns about each DLL the updater in front of the payload imports that
+// Windows would look for in the update's own folder first: a copy planted
+// there (a Downloads folder) runs before the updater does, with its rights.
+// An image without PE headers is left to the check above.
+void CheckImports(PackReader* reader) {
+  std::vector<unsigned char> image(reader->location.first);
+  long here = ftell(reader->f);
+  bool read = fseek(reader->f, 0, SEEK_SET) == 0 &&
+              fread(image.data(), 1, image.size(), reader->f) == image.size();
+  fseek(reader->f, here, SEEK_SET);
+  PeImage pe;
+  int opened = read ? PeOpen(image.data(), image.size(), &pe) : -1;
+  if (opened == kPeNotAnImage) return;
+  std::vector<std::string> names;
+  if (opened != 0 || PeImportNames(pe, &names) != 0) {
+    ReportWarning(reader->shown.c_str(), "the updater's import table cannot be read");
+    return;
+  }
+  for (const std::string& name : names) {
+    if (PeIsKnownDll(name)) continue;
+    ReportWarning(reader->shown.c_str(),
+                  "the updater imports %s, not a known DLL: Windows looks for it beside the "
+                  "update first, where a planted copy would run with administrator rights",
+                  name.c_str());
+  }
 }
 
 int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
@@ -66,6 +94,7 @@ int RunVerify(const std::string& path) {
   uint64_t files = 0, folders = 0;
   int rc = CheckImage(&reader);
   if (rc == 0) {
+    CheckImports(&reader);
     ProgressStart("verifying", reader.location.length);
     rc = VerifyEntries(&reader, &files, &folders);
     ProgressEnd();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "unit/payload/payload_writer.h"
+#include "unit/payload/pe_builder.h"
 #include "unit/updpack/updpack_test_util.h"
 
 namespace {
@@ -183,6 +184,49 @@ TEST(ExtractTool, StopsAtTheFirstDamagedFile) {
   EXPECT_NE(r.err.find("\"data.arc\""), std::string::npos) << r.err;
   EXPECT_TRUE(testupd::fs::exists(c.dir / "out/DirectX/dx.cab"));  // before data.arc
   EXPECT_FALSE(testupd::fs::exists(c.dir / "out/zz.dat"));         // after it
+}
+
+}  // namespace
+namespace {
+
+// Builds an update on the stub and runs verify on it.
+testupd::RunResult VerifyOnStub(const std::string& stub) {
+  TempDir dir;
+  WriteBytes(dir / "stub.exe", stub);
+  WriteBytes(dir / "src/install.env", "TITLE=x\r\n");
+  testupd::RunResult r =
+      RunUpdpack({"build", "-q", "--stub", dir / "stub.exe", "-o", dir / "u.exe", dir / "src"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  return RunUpdpack({"verify", dir / "u.exe"});
+}
+
+TEST(VerifyTool, WarnsAboutStubImportsOutsideTheKnownDlls) {
+  testupd::RunResult r = VerifyOnStub(
+      testpe::ImageImporting({"KERNEL32.dll", "WINMM.DLL", "USER32.dll", "comctl32.dll"}));
+  EXPECT_EQ(r.code, 0) << "a warning, not a rejection";
+  EXPECT_NE(r.out.find("OK (1 files, 0 folders)"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("imports WINMM.DLL, not a known DLL"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("imports comctl32.dll, not a known DLL"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("KERNEL32"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("USER32"), std::string::npos) << r.err;
+
+  r = VerifyOnStub(testpe::ImageImporting({"KERNEL32.dll", "msvcrt.dll", "SHELL32.dll"}));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err, "") << "known DLLs only";
+
+  // A name that runs to the end of its section: said, and the payload still checked.
+  std::string damaged = testpe::ImageImporting({"KERNEL32.dll"});
+  damaged.replace(damaged.size() - 4, 4, "abcd");
+  testpe::Set32(&damaged, testpe::kSectionData + 12,
+                testpe::kSectionAddress + testpe::kSectionBytes - 4);
+  r = VerifyOnStub(damaged);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.err.find("import table cannot be read"), std::string::npos) << r.err;
+
+  // No PE header at all: the image check's business, no import warning.
+  r = VerifyOnStub(testupd::FakeStub());
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err, "");
 }
 
 }  // namespace
