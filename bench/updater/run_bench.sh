@@ -6,6 +6,10 @@
 #
 #   bench/updater/run_bench.sh [ROUNDS] [BIG_MEGABYTES] [SMALL_FILES]
 #
+# Runs twice: into an empty game folder, and over one that holds every file
+# already (an update replacing them). UPD_BENCH_STUB=UPDATER.EXE measures
+# another build of the updater (an older one, for a comparison in one run).
+#
 # Needs the release build and the Windows build that runs here
 # (scripts/build.sh release wine).
 set -euo pipefail
@@ -19,7 +23,8 @@ small=${3:-360}
 updpack=$root/build/release/src/updpack/updpack
 gen=$root/build/release/bench/updpack/gen_mixed
 win=$root/build/$UPD_WIN_BUILD
-for tool in "$updpack" "$gen" "$win/bin/updater.exe" "$win/bench/updater/updater_bench.exe"; do
+stub=${UPD_BENCH_STUB:-$win/bin/updater.exe}
+for tool in "$updpack" "$gen" "$stub" "$win/bench/updater/updater_bench.exe"; do
   [ -e "$tool" ] || { echo "run_bench: $tool missing; run scripts/build.sh release wine" >&2; exit 2; }
 done
 echo "Windows layer: $UPD_WINE_REASON"
@@ -39,10 +44,13 @@ env_file >"$work/update/install.env"
 mkdir -p "$work/big/data"
 env_file >"$work/big/install.env"
 head -c "$((big << 20))" /dev/urandom >"$work/big/data/movie.bin"
-"$updpack" -q build --stub "$win/bin/updater.exe" --title "$root/examples/title.png" -o "$work/update.exe" "$work/update"
-"$updpack" -q build --stub "$win/bin/updater.exe" --title "$root/examples/title.png" -o "$work/big.exe" "$work/big"
+"$updpack" -q build --stub "$stub" --title "$root/examples/title.png" -o "$work/update.exe" "$work/update"
+"$updpack" -q build --stub "$stub" --title "$root/examples/title.png" -o "$work/big.exe" "$work/big"
 echo "update: $(find "$work/update" -type f | wc -l) files, $(du -sm "$work/update" | cut -f1) MB;" \
   "big update: $(du -m "$work/big.exe" | cut -f1) MB"
 
-UPD_WINE_TIMEOUT=3600 "$root/scripts/wine-run.sh" "$win/bench/updater/updater_bench.exe" \
-  "Z:${work//\//\\}\\update.exe" "Z:${work//\//\\}\\big.exe" "$rounds"
+for mode in fresh replace; do
+  echo "== $mode"
+  UPD_WINE_TIMEOUT=3600 "$root/scripts/wine-run.sh" "$win/bench/updater/updater_bench.exe" \
+    "Z:${work//\//\\}\\update.exe" "Z:${work//\//\\}\\big.exe" "$rounds" "$mode"
+done
