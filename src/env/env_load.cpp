@@ -5,22 +5,20 @@
 
 #include "env/env_alloc.h"
 #include "env/env_table.h"
+#include "support/alloc_or_exit.h"
 #include "support/ansi.h"
 #include "support/fflayer.h"
-#include "support/msgbox.h"
 
-int EnvLoad(const char* name) {
+void EnvLoad(const char* name) {
   static bool freeAtExit = false;
   if (!freeAtExit) {
     atexit(EnvFree);
     freeAtExit = true;
   }
-  FILE* file = Ffopen(name, "rt");
-  if (!file) return -1;
+  FILE* file = Ffopen(name, "rt");  // returns only with an open file
   // An entry that cannot be stored stops the program with the memory message
   // instead of quietly falling back to a default.
   EnvSetAllocator(AllocOrExit);
   EnvReadTable(EnvStdioSource(file), AnsiIsLeadByte);
   fclose(file);
-  return 0;
 }

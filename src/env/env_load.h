@@ -3,9 +3,9 @@
 #pragma once
 
 // Opens the file through Ffopen (mode "rt", which asks Retry or Cancel until
-// it opens) and appends its key lines to the table. The first call registers
-// EnvFree to run at exit. 0 after reading, -1 when no file was had.
-int EnvLoad(const char* name);
+// it opens, and ends the program on Cancel) and appends its key lines to the
+// table. The first call registers EnvFree to run at exit.
+void EnvLoad(const char* name);
 
 // Opens the file in text mode and fills the five section lists. Returns only
 // when the file was read and no section was left open; otherwise it shows
