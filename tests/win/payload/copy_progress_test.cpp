@@ -8,7 +8,7 @@
 
 #include "payload/format.h"
 #include "resources/copy_progress_ids.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "win/payload/win_payload_fixture.h"
 
 namespace {
@@ -52,8 +52,8 @@ const TemplateItem kExpectedItems[] = {
     {IDCANCEL, "Button", L"BUTTON", L"ｷｬﾝｾﾙ", BS_PUSHBUTTON | WS_TABSTOP, 140, 90, 50, 14},
     {IDC_COPY_TOTAL_BAR, "msctls_progress32", L"msctls_progress32", L"Progress2",
      WS_BORDER | PBS_SMOOTH, 5, 60, 185, 10},
-    {IDC_COPY_ANIMATION, "SysAnimate32", L"SysAnimate32", L"Animate1",
-     ACS_CENTER | ACS_TRANSPARENT, 5, 5, 180, 40},
+    {IDC_COPY_ANIMATION, "SysAnimate32", L"SysAnimate32", L"Animate1", ACS_CENTER | ACS_TRANSPARENT,
+     5, 5, 180, 40},
 };
 
 uint32_t Read16(const uint8_t** p) {
@@ -218,7 +218,8 @@ TEST_F(CopyProgress, AnimationPlaysUntilCancelAndTheWindowStays) {
   for (uint32_t px : frame) yellow = yellow || px == 0xFFD65A;
   EXPECT_TRUE(yellow);
 
-  SendMessageA(dialog, WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+  SendMessageA(dialog, WM_COMMAND, IDCANCEL,
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
   PumpMessages();
   std::vector<uint32_t> stopped = CaptureFrame(animation);
   EXPECT_FALSE(FrameChangesWithin(animation, stopped, 600));
@@ -237,3 +238,42 @@ TEST_F(CopyProgress, NoMainWindowStillOpensFromTheProgramsOwnResources) {
 }
 
 }  // namespace
+
+namespace {
+
+unsigned long g_fakeNow = 1000;
+unsigned long FakeClock() { return g_fakeNow; }
+
+}  // namespace
+
+// The bars move at most once a frame, but a file's last chunk always moves
+// them: a small file whose only chunk falls inside a frame still leaves the
+// overall bar at its position. The clock stands still, so every chunk after
+// the first lies inside one frame.
+TEST_F(CopyProgress, AFilesLastChunkMovesTheBarsInsideAFrame) {
+  CopyProgressSetClock(FakeClock);
+  HWND w = OpenCopyProgress(40 * kPayloadChunkSize);
+  ASSERT_NE(w, nullptr);
+  CopyProgressHold(w);
+  // A first chunk paints a frame and starts the frame clock.
+  CopyProgressFileStart(w, "big.dat", 8 * kPayloadChunkSize);
+  CopyProgressChunk(w, 8 * kPayloadChunkSize, kPayloadChunkSize, kPayloadChunkSize);
+  EXPECT_EQ(BarOf(w, IDC_COPY_FILE_BAR).pos, 1);
+  EXPECT_EQ(BarOf(w, IDC_COPY_TOTAL_BAR).pos, 1);
+  // Inside the frame: a chunk that is not the file's last leaves the bars.
+  CopyProgressChunk(w, 8 * kPayloadChunkSize, 2 * kPayloadChunkSize, 2 * kPayloadChunkSize);
+  EXPECT_EQ(BarOf(w, IDC_COPY_FILE_BAR).pos, 1);
+  EXPECT_EQ(BarOf(w, IDC_COPY_TOTAL_BAR).pos, 1);
+  // A small file's only chunk, still inside the frame: its end counts.
+  CopyProgressFileStart(w, "small.txt", 100);
+  CopyProgressChunk(w, 100, 100, 9 * kPayloadChunkSize + 100);
+  EXPECT_EQ(BarOf(w, IDC_COPY_TOTAL_BAR).pos, 9);
+  EXPECT_EQ(BarOf(w, IDC_COPY_FILE_BAR).high, 0);
+  // A frame later the bars follow again without a file's end.
+  g_fakeNow += 40;
+  CopyProgressFileStart(w, "next.dat", 4 * kPayloadChunkSize);
+  CopyProgressChunk(w, 4 * kPayloadChunkSize, kPayloadChunkSize, 11 * kPayloadChunkSize);
+  EXPECT_EQ(BarOf(w, IDC_COPY_FILE_BAR).pos, 1);
+  EXPECT_EQ(BarOf(w, IDC_COPY_TOTAL_BAR).pos, 11);
+  CopyProgressSetClock(nullptr);
+}

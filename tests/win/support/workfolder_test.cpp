@@ -51,6 +51,34 @@ TEST(WorkFolder, IsCreatedUnderTempEnteredAndRemovedAgain) {
   EXPECT_TRUE(FolderExists(work + "\\DirectX"));
   EXPECT_EQ(CurrentFolder(), start.path);
   RemoveTree(work);
+
+  // Folders left by killed runs: only those marked by the same update go;
+  // this run's own, another update's and an unmarked one stay.
+  CreateWorkFolder();
+  work = WorkFolderPath();
+  MarkWorkFolder("Title");
+  EXPECT_EQ(ReadFileBytes(work + "\\~updwork.own"), "Title");
+  std::string temp = TempPath();
+  const std::string left = temp + "TempGPInstallFolder_000000001";
+  const std::string other = temp + "TempGPInstallFolder_000000002";
+  const std::string unmarked = temp + "TempGPInstallFolder_000000003";
+  const std::string longer = temp + "TempGPInstallFolder_000000004";
+  for (const std::string& f : {left, other, unmarked, longer}) {
+    ASSERT_TRUE(CreateDirectoryA(f.c_str(), nullptr)) << f;
+    ASSERT_TRUE(WriteFileBytes(f + "\\install.env", "x"));
+  }
+  WriteFileBytes(left + "\\~updwork.own", "Title");
+  WriteFileBytes(other + "\\~updwork.own", "Other");
+  WriteFileBytes(longer + "\\~updwork.own", "Title2");  // not the same owner
+  RemoveStaleWorkFolders("Title");
+  EXPECT_FALSE(FolderExists(left));
+  EXPECT_TRUE(FolderExists(other));
+  EXPECT_TRUE(FolderExists(unmarked));
+  EXPECT_TRUE(FolderExists(longer));
+  EXPECT_TRUE(FileExists(work + "\\~updwork.own")) << "its own folder stays";
+  for (const std::string& f : {other, unmarked, longer}) RemoveTree(f);
+  RemoveWorkFolder();
+  EXPECT_FALSE(FolderExists(work));
 }
 
 }  // namespace
