@@ -4,7 +4,8 @@
 #include "env/env_alloc.h"
 #include "env/env_load.h"
 #include "env/sections.h"
-#include "support/msgbox.h"
+#include "support/alloc_or_exit.h"
+#include "support/message_box.h"
 
 void SectionListsLoad(const char* name) {
   FILE* file = fopen(name, "rt");

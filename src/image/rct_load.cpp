@@ -6,8 +6,8 @@
 #include "image/picture_layout.h"
 #include "image/rct_decode.h"
 #include "image/rct_format.h"
+#include "support/alloc_or_exit.h"
 #include "support/fflayer.h"
-#include "support/msgbox.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "image/picture_layout.h"
-#include "support/msgbox.h"
+#include "support/alloc_or_exit.h"
 
 Surface* SurfaceCreate(int32_t width, int32_t height) {
   if (PicturePackedBytes(width, height) < 0) return nullptr;

@@ -4,7 +4,7 @@
 
 #include "payload/format.h"
 #include "resources/copy_progress_ids.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "support/system_dll.h"
 
 namespace {

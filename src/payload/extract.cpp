@@ -12,8 +12,10 @@
 #include "payload/read_ahead.h"
 #include "payload/walk.h"
 #include "startup/workfolder.h"
+#include "support/alloc_or_exit.h"
 #include "support/ansi.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
+#include "support/message_box.h"
 #include "txn/staging.h"
 
 namespace {

@@ -1,14 +1,15 @@
 #include "payload/read_ahead.h"
 
-#include <process.h>
 #include <windows.h>
+
+#include <process.h>
 
 #include <cstring>
 
 #include "payload/inflate_entry.h"
 #include "payload/walk.h"
+#include "support/alloc_or_exit.h"
 #include "support/ansi.h"
-#include "support/msgbox.h"
 
 namespace {
 

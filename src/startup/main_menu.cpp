@@ -8,7 +8,7 @@
 #include "startup/menu_commands.h"
 #include "startup/workfolder.h"
 #include "support/fflayer.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "update/launch.h"
 #include "update/run_update.h"
 
@@ -37,11 +37,21 @@ void AssignButtons(HWND dialog) {
   for (int i = 0; i < kMenuButtonCount; ++i) {
     HWND button = GetDlgItem(dialog, kMenuButtonIds[i]);
     switch (g_commands[i]) {
-      case kMenuQuit: SetWindowTextA(button, "終了"); break;
-      case kMenuDirectX: SetWindowTextA(button, "DirectXインストール"); break;
-      case kMenuReadme: SetWindowTextA(button, g_text); break;
-      case kMenuUpdate: SetWindowTextA(button, "アップデート"); break;
-      default: DestroyWindow(button); break;
+      case kMenuQuit:
+        SetWindowTextA(button, "終了");
+        break;
+      case kMenuDirectX:
+        SetWindowTextA(button, "DirectXインストール");
+        break;
+      case kMenuReadme:
+        SetWindowTextA(button, g_text);
+        break;
+      case kMenuUpdate:
+        SetWindowTextA(button, "アップデート");
+        break;
+      default:
+        DestroyWindow(button);
+        break;
     }
   }
 }
@@ -81,9 +91,8 @@ void Paint(HWND dialog) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(dialog, &paint);
   if (g_title) {
-    StretchDIBits(dc, g_origin.x, g_origin.y, g_title->width, g_title->height, 0, 0,
-                  g_title->width, g_title->height, g_title->bits, g_title->header,
-                  DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, g_origin.x, g_origin.y, g_title->width, g_title->height, 0, 0, g_title->width,
+                  g_title->height, g_title->bits, g_title->header, DIB_RGB_COLORS, SRCCOPY);
   }
   EndPaint(dialog, &paint);
 }

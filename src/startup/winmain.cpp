@@ -1,6 +1,17 @@
 // The updater's process entry: the work folder, the start-up files from the
 // payload, the configuration, the single-instance guard, then the main menu.
-// Every other way out leaves through exit() from inside the sequence.
+//
+// How the program ends: WinMain returns 0 when the menu has closed (after an
+// update, or 終了); every other way out is exit() from inside a call:
+//   exit(0)   the single-instance guard (KeepSecondCopyOut, below);
+//   exit(-1)  no install.env or no main menu (below); a failed extraction
+//             (ExtractPayload, payload/extract.cpp); an unreadable or
+//             unterminated section (SectionListsLoad, env/sections_load.cpp);
+//             Cancel in ErrorRetryBox (support/message_box.h); out of memory
+//             (AllocOrExit, support/alloc_or_exit.h);
+//   exit(n)   a WM_QUIT met by PumpMessages (support/main_window.h).
+// The exit handlers run on each: the environment table, the file layer's
+// lock and COM.
 #include <windows.h>
 
 #include <objbase.h>
@@ -14,14 +25,15 @@
 #include "startup/main_menu.h"
 #include "startup/workfolder.h"
 #include "support/fflayer.h"
-#include "support/msgbox.h"
+#include "support/message_box.h"
 #include "support/system_dll.h"
 #include "support/text.h"
 
 namespace {
 
 constexpr const char kMissingFiles[] =
-    "起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。";
+    "起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認"
+    "してください。";
 
 void UninitializeCom() { CoUninitialize(); }
 

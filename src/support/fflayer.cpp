@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "support/ansi.h"
-#include "support/msgbox.h"
+#include "support/message_box.h"
 #include "support/text.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "resources/setup_ids.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "support/text.h"
 #include "target/folder_rules.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/msgbox.h"
+#include "support/message_box.h"
 #include "support/text.h"
 #include "txn/txn_apply.h"
 #include "txn/txn_plan.h"
@@ -15,7 +15,8 @@ TxnPlan g_plan;
 
 constexpr const char kInUse[] =
     "%s\nは他のプログラムが使用中のため、書き換えることができません。\n"
-    "ゲームを終了してから［再試行］を押してください。\n［キャンセル］を押すとアップデートを中止します。";
+    "ゲームを終了してから［再試行］を押してください。\n［キャンセル］を押すとアップデートを中止しま"
+    "す。";
 
 bool InUseError(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
@@ -99,7 +100,7 @@ void ClearFolder(void*, const char* path) {
 
 bool RetryInUse(void*, const char* path) { return AskRetryCancel(kInUse, path) != 0; }
 
-const TxnFs kFs = {nullptr,      Kind,         Move,       Link,      RemoveFile, MakeFolder,
+const TxnFs kFs = {nullptr,      Kind,       Move,      Link,        RemoveFile, MakeFolder,
                    RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
 
 // True when the existing file at path can be renamed away: no other

@@ -22,8 +22,7 @@ bool EntryPaths(const char* folder, const TxnEntry& e, Paths* p) {
 
 // A rename, asked again while the player wants to retry a file in use. 0,
 // kTxnCancelled or kTxnFailed.
-int MoveAsking(const TxnFs& fs, const char* from, const char* to, bool replace,
-               const char* shown) {
+int MoveAsking(const TxnFs& fs, const char* from, const char* to, bool replace, const char* shown) {
   for (;;) {
     int r = fs.move(fs.context, from, to, replace);
     if (r == 0) return 0;
@@ -132,8 +131,7 @@ int TxnRecover(const char* folder, const TxnFs& fs) {
   if (fs.readFile(fs.context, journal, &text) == 0) {
     state = TxnJournalParse(text.data(), text.size(), &plan);
   }
-  if (state == kTxnJournalPlanned &&
-      TxnRollback(folder, plan, plan.entries.size(), fs) != 0) {
+  if (state == kTxnJournalPlanned && TxnRollback(folder, plan, plan.entries.size(), fs) != 0) {
     return -1;
   }
   TxnDiscard(folder, fs);

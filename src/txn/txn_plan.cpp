@@ -80,8 +80,8 @@ std::string TxnJournalText(const TxnPlan& plan) {
   char line[64];
   for (const TxnEntry& e : plan.entries) {
     size_t length = strlen(e.name);
-    snprintf(line, sizeof line, "%c %u %u %u ", e.kind == kTxnFile ? 'F' : 'D', e.existed,
-             e.index, static_cast<unsigned>(length));
+    snprintf(line, sizeof line, "%c %u %u %u ", e.kind == kTxnFile ? 'F' : 'D', e.existed, e.index,
+             static_cast<unsigned>(length));
     text += line;
     text.append(e.name, length);
     text += '\n';

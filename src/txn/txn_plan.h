@@ -25,8 +25,8 @@ enum TxnKind : uint8_t {
 
 struct TxnEntry {
   uint8_t kind;
-  uint8_t existed;  // the target was there before: a file is replaced, a folder kept
-  uint32_t index;   // a file's number in the staging folder
+  uint8_t existed;             // the target was there before: a file is replaced, a folder kept
+  uint32_t index;              // a file's number in the staging folder
   char name[kPayloadNameMax];  // relative to the game's folder, as in the payload
 };
 

@@ -5,7 +5,7 @@
 #include "env/env_keys.h"
 #include "env/env_table.h"
 #include "resources/end_install_ids.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 
 int RunGameChosen = 0;
 int ReadmeChosen = 0;

@@ -1,11 +1,12 @@
 #include "update/launch.h"
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstring>
 
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "support/text.h"
 
 int StartProgram(const char* path) {
@@ -17,8 +18,8 @@ int StartProgram(const char* path) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                                nullptr, &startup, &info);
+  BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                &startup, &info);
   if (created) {
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);

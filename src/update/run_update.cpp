@@ -8,7 +8,7 @@
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "support/ansi.h"
-#include "support/msgbox.h"
+#include "support/message_box.h"
 #include "target/registry.h"
 #include "target/target_folder.h"
 #include "txn/game_lock.h"
@@ -31,8 +31,10 @@ bool FindFolder(char* folder) {
   int found = FindTargetFolder(folder);
   if (found == 0) return true;
   if (found != -1) return false;
-  if (!AskYesNo("[ %s ] 本体のインストール先を特定できませんでした。\nインストール先を手動で指定しますか？",
-                EnvTitleBar())) {
+  if (!AskYesNo(
+          "[ %s ] "
+          "本体のインストール先を特定できませんでした。\nインストール先を手動で指定しますか？",
+          EnvTitleBar())) {
     return false;
   }
   return AskTargetFolder(folder) == 0;
@@ -67,8 +69,11 @@ int RunUpdate() {
   // Held to the end of the process: no other update writes into this
   // folder meanwhile.
   if (!GameLockAcquire(folder)) {
-    ErrorBox("[ %s ] は別のアップデートが更新中です。\nそのアップデートが終わってから、もう一度実行してください。",
-             folder);
+    ErrorBox(
+        "[ %s ] "
+        "は別のアップデートが更新中です。\nそのアップデートが終わってから、もう一度実行してください"
+        "。",
+        folder);
     return Abandon();
   }
   ExtractPayload(folder, kPayloadFullMode);  // does not come back when it fails

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -111,8 +112,10 @@ std::string Differences(const Tree& a, const Tree& b) {
   std::string out;
   for (const auto& [name, item] : a) {
     auto it = b.find(name);
-    if (it == b.end()) out += " -" + name;
-    else if (!(it->second == item)) out += " ~" + name;
+    if (it == b.end())
+      out += " -" + name;
+    else if (!(it->second == item))
+      out += " ~" + name;
   }
   for (const auto& entry : b) {
     if (!a.count(entry.first)) out += " +" + entry.first;
@@ -221,12 +224,17 @@ class FaultE2e : public ::testing::Test {
     DrvProcess p;
     DrvGuard guard{&p};
     if (!StartUpdate(&p, exe, title)) return 0xBAD;
-    HWND done = DrvWaitWindow(p, "#32770", "インストール終了", kWaitMs);
+    return CompletionEnd(&p);
+  }
+
+  // The completion dialog, OK, and the process's end; its exit code.
+  static int CompletionEnd(DrvProcess* p) {
+    HWND done = DrvWaitWindow(*p, "#32770", "インストール終了", kWaitMs);
     EXPECT_NE(done, nullptr);
     if (!done) return 0xBAD;
     EXPECT_TRUE(DrvClick(done, IDOK));
     int code = 0xBAD;
-    EXPECT_TRUE(DrvWaitExit(&p, &code, kWaitMs));
+    EXPECT_TRUE(DrvWaitExit(p, &code, kWaitMs));
     return code;
   }
 
@@ -291,8 +299,8 @@ TEST_F(FaultE2e, FileHeldOpenByTheGame) {
     Install(title, game);
     std::string exe = Pack(title, 200000);
     Tree before = Snapshot(game);
-    HANDLE held = CreateFileA((game + "\\big.dat").c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held = CreateFileA((game + "\\big.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     DrvProcess p;
     DrvGuard guard{&p};
@@ -312,12 +320,7 @@ TEST_F(FaultE2e, FileHeldOpenByTheGame) {
     }
     CloseHandle(held);  // the game ends
     ASSERT_TRUE(DrvClick(box, IDRETRY));
-    HWND done = DrvWaitWindow(p, "#32770", "インストール終了", kWaitMs);
-    ASSERT_NE(done, nullptr);
-    ASSERT_TRUE(DrvClick(done, IDOK));
-    int code = 0xBAD;
-    ASSERT_TRUE(DrvWaitExit(&p, &code, kWaitMs));
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(CompletionEnd(&p), 0);
     EXPECT_EQ(ReadFileBytes(game + "\\big.dat"), Noise(200000));
     EXPECT_EQ(ReadFileBytes(game + "\\c.dat"), "new c");
     EXPECT_FALSE(FolderExists(game + "\\~updtxn"));
@@ -451,14 +454,20 @@ TEST_F(FaultE2e, KilledUpdateLeavesNoCutFileAndTheNextRunCompletes) {
 
     // Every file is its old or its new version; only the staging folder is new.
     Tree now = Snapshot(game);
+    int olds = 0;
+    int news = 0;
     for (const auto& [name, item] : now) {
       if (name.rfind("~updtxn\\", 0) == 0) continue;
       bool isOld = old.count(name) && old.at(name).bytes == item.bytes;
+      olds += isOld;
       bool isNew = name == "big.dat" ? item.bytes == Noise(24u << 20)
-                   : name == "install.env" ? item.bytes == Env(m.title)
-                   : name.back() == '\\' || (fresh.count(name) && fresh.at(name) == item.bytes);
+                   : name == "install.env"
+                       ? item.bytes == Env(m.title)
+                       : name.back() == '\\' || (fresh.count(name) && fresh.at(name) == item.bytes);
       EXPECT_TRUE(isOld || isNew) << name << " is cut or foreign";
+      news += isNew && !isOld;
     }
+    printf("killed %s: %d files old, %d new\n", m.what, olds, news);
     for (const auto& entry : old) EXPECT_TRUE(now.count(entry.first)) << entry.first << " is gone";
 
     ASSERT_EQ(RunToCompletion(exe, m.title), 0);
@@ -480,8 +489,8 @@ TEST_F(FaultE2e, SecondUpdateOfTheSameGameIsRefusedWhileOneRuns) {
   Install("TwinB", game);
   std::string first = Pack("TwinA", 200000);
   std::string second = Pack("TwinB", 300000);
-  HANDLE held = CreateFileA((game + "\\big.dat").c_str(), GENERIC_READ, 0, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE held = CreateFileA((game + "\\big.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   DrvProcess a;
   DrvGuard guardA{&a};
@@ -504,12 +513,7 @@ TEST_F(FaultE2e, SecondUpdateOfTheSameGameIsRefusedWhileOneRuns) {
 
   CloseHandle(held);
   ASSERT_TRUE(DrvClick(inUse, IDRETRY));
-  HWND done = DrvWaitWindow(a, "#32770", "インストール終了", kWaitMs);
-  ASSERT_NE(done, nullptr);
-  ASSERT_TRUE(DrvClick(done, IDOK));
-  int code = 0xBAD;
-  ASSERT_TRUE(DrvWaitExit(&a, &code, kWaitMs));
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(CompletionEnd(&a), 0);
   EXPECT_EQ(ReadFileBytes(game + "\\big.dat"), Noise(200000)) << "only the first update's";
 }
 
@@ -565,12 +569,7 @@ TEST_F(FaultE2e, SignedUpdateRunsToItsEnd) {
   ASSERT_NE(menu, nullptr);
   ASSERT_TRUE(DrvClick(menu, 1001));
   ASSERT_TRUE(Answer(p, menu, IDYES));
-  HWND done = DrvWaitWindow(p, "#32770", "インストール終了", kWaitMs);
-  ASSERT_NE(done, nullptr);
-  ASSERT_TRUE(DrvClick(done, IDOK));
-  int code = 0xBAD;
-  ASSERT_TRUE(DrvWaitExit(&p, &code, kWaitMs));
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(CompletionEnd(&p), 0);
   EXPECT_EQ(ReadFileBytes(game + "\\a.dat"), "new a");
   EXPECT_EQ(ReadFileBytes(game + "\\big.dat"), Noise(300000));
   EXPECT_EQ(ReadFileBytes(game + "\\c.dat"), "new c");

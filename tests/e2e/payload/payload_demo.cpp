@@ -9,8 +9,8 @@
 // appears in the progress window, until the test posts kDemoRelease; while held
 // the windows keep working, and the main window's title says "held N".
 // kDemoProbe asks whether the animation is moving; the answer is added to
-// the title with the probe's number ("held N probe K moving" or "... still"). "reopen" opens the progress
-// window twice, holding after each.
+// the title with the probe's number ("held N probe K moving" or "... still"). "reopen" opens the
+// progress window twice, holding after each.
 #include <windows.h>
 
 #include <cstdlib>
@@ -24,7 +24,7 @@
 #include "payload/format.h"
 #include "resources/copy_progress_ids.h"
 #include "startup/workfolder.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "win/payload/win_payload_fixture.h"
 
 namespace {
@@ -94,8 +94,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   wc.hInstance = instance;
   wc.lpszClassName = kDemoClass;
   RegisterClassA(&wc);
-  g_main = CreateWindowExA(0, kDemoClass, kDemoTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                           nullptr, nullptr, instance, nullptr);
+  g_main = CreateWindowExA(0, kDemoClass, kDemoTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                           nullptr, instance, nullptr);
   SetMainWindow(g_main);
 
   if (mode == "reopen") {

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "support/alloc_or_exit.h"
 #include "support/fflayer.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
+#include "support/message_box.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "env/env_load.h"
 #include "support/fflayer.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "target/target_folder.h"
 
 namespace {

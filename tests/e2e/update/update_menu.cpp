@@ -20,7 +20,7 @@
 #include "payload/format.h"
 #include "startup/workfolder.h"
 #include "support/fflayer.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "update/run_update.h"
 
 namespace {
@@ -69,8 +69,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   wc.hInstance = instance;
   wc.lpszClassName = kMenuClass;
   RegisterClassA(&wc);
-  HWND window = CreateWindowA(kMenuClass, kMenuTitle, WS_OVERLAPPEDWINDOW, 10, 10,
-                              300, 200, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowA(kMenuClass, kMenuTitle, WS_OVERLAPPEDWINDOW, 10, 10, 300, 200,
+                              nullptr, nullptr, instance, nullptr);
   CreateWindowA("BUTTON", "アップデート", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 120, 30,
                 window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMenuUpdateButton)), instance,
                 nullptr);

@@ -17,14 +17,14 @@ namespace {
 struct FakeFs {
   std::map<std::string, std::string> files;
   std::set<std::string> folders;
-  bool links = true;            // the volume has hard links
+  bool links = true;  // the volume has hard links
   int steps = 0;
-  int killAt = 0;               // 0: never
+  int killAt = 0;  // 0: never
   bool dead = false;
-  std::set<std::string> inUse;  // held open by the game, no sharing
-  std::set<std::string> held;   // held open, shared but not for renames: links work
-  std::set<std::string> broken; // cannot be renamed
-  int retries = 0;              // times the player closes the game and retries
+  std::set<std::string> inUse;   // held open by the game, no sharing
+  std::set<std::string> held;    // held open, shared but not for renames: links work
+  std::set<std::string> broken;  // cannot be renamed
+  int retries = 0;               // times the player closes the game and retries
   std::vector<std::string> asked;
 
   bool Step() {
@@ -149,8 +149,8 @@ bool RetryInUse(void* c, const char* path) {
 }
 
 TxnFs FsOf(FakeFs* f) {
-  return TxnFs{f,          Kind,      Move,     Link,        RemoveFile, MakeFolder,
-               RemoveFolder, WriteFile, ReadFile, ClearFolder, RetryInUse};
+  return TxnFs{f,         Kind,     Move,        Link,      RemoveFile, MakeFolder, RemoveFolder,
+               WriteFile, ReadFile, ClearFolder, RetryInUse};
 }
 
 using Tree = std::map<std::string, std::string>;  // path -> contents, "<dir>" for folders
@@ -198,9 +198,10 @@ struct Scenario {
       const char* name;
       const char* data;
     };
-    const Item items[] = {{kTxnFolder, "bgm", nullptr},        {kTxnFile, "data.pak", "new data"},
-                          {kTxnFile, "bgm\\a.ogg", "new ogg"}, {kTxnFile, "readme.txt", "new readme"},
-                          {kTxnFolder, "save", nullptr},       {kTxnFile, "save\\x.dat", "new x"}};
+    const Item items[] = {
+        {kTxnFolder, "bgm", nullptr},        {kTxnFile, "data.pak", "new data"},
+        {kTxnFile, "bgm\\a.ogg", "new ogg"}, {kTxnFile, "readme.txt", "new readme"},
+        {kTxnFolder, "save", nullptr},       {kTxnFile, "save\\x.dat", "new x"}};
     for (const Item& item : items) {
       std::string target = g + "\\" + item.name;
       bool existed = fs.files.count(target) || fs.folders.count(target);
@@ -266,7 +267,8 @@ TEST(TxnCommit, KilledAtAnyStepIsPutBackByTheNextRunAndCompletesOnTheNext) {
     int total = CleanCommitSteps(links);
     ASSERT_GT(total, 12);
     for (int kill = 1; kill <= total; ++kill) {
-      std::string where = "links " + std::to_string(links) + ", killed at step " + std::to_string(kill);
+      std::string where =
+          "links " + std::to_string(links) + ", killed at step " + std::to_string(kill);
       Scenario s;
       s.fs.links = links;
       s.fs.killAt = kill;
@@ -293,7 +295,8 @@ TEST(TxnCommit, AKillDuringThePuttingBackIsPutBackByTheRunAfter) {
   int total = CleanCommitSteps(false);
   for (int kill = 1; kill <= total; kill += 3) {
     for (int second = 1; second <= 8; ++second) {
-      std::string where = "killed at " + std::to_string(kill) + ", then at " + std::to_string(second);
+      std::string where =
+          "killed at " + std::to_string(kill) + ", then at " + std::to_string(second);
       Scenario s;
       s.fs.links = false;
       s.fs.killAt = kill;

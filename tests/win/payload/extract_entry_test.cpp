@@ -1,12 +1,11 @@
-#include "payload/extract.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "payload/copy_progress.h"
+#include "payload/extract.h"
 #include "payload/format.h"
-#include "support/msgbox.h"
+#include "support/main_window.h"
 #include "unit/payload/payload_writer.h"
 #include "win/payload/win_payload_fixture.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "support/msgbox.h"
+#include "support/main_window.h"
 
 HWND CreateTestMainWindow() {
   HWND window = CreateWindowExA(0, "STATIC", "payload test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,

@@ -1,4 +1,6 @@
-#include "support/msgbox.h"
+#include "support/message_box.h"
+
+#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,13 +8,11 @@
 #include <cstring>
 
 #include "support/ansi.h"
+#include "support/main_window.h"
 #include "support/sjis.h"
 #include "support/text.h"
 
 namespace {
-
-HWND g_mainWindow = nullptr;
-char g_title[260];
 
 constexpr size_t kMessageSize = 1024;
 
@@ -28,21 +28,12 @@ void FormatMessage(char* buffer, const char* format, va_list args) {
 int ShowBox(const char* format, va_list args, UINT flags, bool toClipboard) {
   char message[kMessageSize];
   FormatMessage(message, format, args);
-  SetForegroundWindow(g_mainWindow);
+  SetForegroundWindow(MainWindow());
   if (toClipboard) CopyTextToClipboard(message);
-  return MessageBoxA(g_mainWindow, message, MainWindowTitle(), flags);
+  return MessageBoxA(MainWindow(), message, MainWindowTitle(), flags);
 }
 
 }  // namespace
-
-void SetMainWindow(HWND window) { g_mainWindow = window; }
-
-HWND MainWindow() { return g_mainWindow; }
-
-char* MainWindowTitle() {
-  if (g_mainWindow) GetWindowTextA(g_mainWindow, g_title, sizeof g_title);
-  return g_title;
-}
 
 void ErrorRetryBox(const char* format, ...) {
   va_list args;
@@ -91,38 +82,4 @@ int CopyTextToClipboard(const char* text) {
   SetClipboardData(CF_TEXT, block);
   CloseClipboard();
   return 0;
-}
-
-void* AllocOrExit(size_t size) {
-  void* block = malloc(size ? size : 1);  // malloc(0) may rightly give null
-  if (!block) {
-    MessageBoxA(nullptr, "メモリ容量が不足しています。処理を中断します。", "malloc",
-                MB_OK | MB_ICONERROR);
-    exit(-1);
-  }
-  return block;
-}
-
-void CenterWindow(HWND window) {
-  RECT rect;
-  GetWindowRect(window, &rect);
-  HDC dc = GetDC(window);
-  int displayWidth = GetDeviceCaps(dc, HORZRES);
-  int displayHeight = GetDeviceCaps(dc, VERTRES);
-  ReleaseDC(window, dc);
-  int x = (displayWidth - (rect.right - rect.left)) / 2;
-  int y = (displayHeight - (rect.bottom - rect.top)) / 2;
-  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-}
-
-int PumpMessages() {
-  int count = 0;
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) exit(static_cast<int>(msg.wParam));
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-    ++count;
-  }
-  return count;
 }
