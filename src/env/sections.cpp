@@ -84,12 +84,13 @@ void SectionListAppend(SectionList* list, const char* line) {
   list->last = entry;
 }
 
-int SectionListsRead(const EnvPieceSource& source) {
+int SectionListsRead(const EnvPieceSource& source, const SectionObserver* observer) {
   char line[kEnvLineSize];
   int open = kSectionNone;
-  while (ReadTrimmedLine(line, source)) {
+  for (int piece = 0; ReadTrimmedLine(line, source); ++piece) {
     int header;
     SectionLineKind kind = SectionClassifyLine(line, &header);
+    if (observer) observer->seen(observer->context, {piece, line, kind, header, open});
     if (kind == kSectionLineEnd) break;
     switch (kind) {
       case kSectionLineClose:

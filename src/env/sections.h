@@ -60,10 +60,28 @@ void SectionListClear(SectionList* list);
 // Attaches a new entry holding a copy of line after the last entry.
 void SectionListAppend(SectionList* list, const char* line);
 
+// One line as the pass sees it, handed to an observer before the line acts.
+// The piece number lets a caller that counts lines (EnvTextInput does) say
+// which physical line it is.
+struct SectionLineSeen {
+  int piece;         // 0-based: the pieces read before this one
+  const char* text;  // the trimmed line
+  SectionLineKind kind;
+  int header;  // the section a header line opens, else kSectionNone
+  int open;    // the section open when the line was read
+};
+
+struct SectionObserver {
+  void (*seen)(void* context, const SectionLineSeen& line);
+  void* context;
+};
+
 // The pass over the whole input: a header empties its list and opens it, "-"
 // closes, other lines are entries of the open section. Returns the section
 // still open when the input or an "EOF" line ends the pass, else kSectionNone.
-int SectionListsRead(const EnvPieceSource& source);
+// The observer, when given, sees every line the pass reads, the one that ends
+// it included, and nothing after that.
+int SectionListsRead(const EnvPieceSource& source, const SectionObserver* observer = nullptr);
 
 // The same on a stream the caller opened (text mode in the updater).
 inline char* ReadTrimmedLine(char* buffer, FILE* file) {

@@ -46,29 +46,30 @@ void CheckDiscovery(EnvCheckResult* r) {
     bool highSet = EnvFind("CHKREGVERHIGH") != nullptr;
     if (!highSet || high < low) {
       int line = highSet ? KeyLine(*r, "CHKREGVERHIGH") : KeyLine(*r, "CHKREG");
-      std::string why = highSet ? "CHKREGVERHIGH " + std::to_string(high) +
-                                      " is below CHKREGVER " + std::to_string(low)
-                                : std::string("CHKREG is set but CHKREGVERHIGH is not (it reads 0)");
-      Warn(r, CheckCode::kVersionWindowEmpty, line,
-           why + ": every installed version " +
-               (!highSet && low <= 0 ? std::string("above 0 ") : std::string()) +
-               "is refused; set CHKREGVERHIGH to the highest version to update");
+      std::string why = highSet
+                            ? "CHKREGVERHIGH " + std::to_string(high) + " is below CHKREGVER " +
+                                  std::to_string(low)
+                            : std::string("CHKREG is set but CHKREGVERHIGH is not (it reads 0)");
+      CheckWarn(r, CheckCode::kVersionWindowEmpty, line,
+                why + ": every installed version " +
+                    (!highSet && low <= 0 ? std::string("above 0 ") : std::string()) +
+                    "is refused; set CHKREGVERHIGH to the highest version to update");
     }
   }
   char folder[kTargetFolderSize];
   if (TargetSuggestion(folder, Rules(), IsLeadByte) == kTargetFolderTooLong) {
-    Warn(r, CheckCode::kSuggestionTooLong, KeyLine(*r, "INSTTO"),
-         "the folder the SETUP dialog suggests, " + Quoted(FullSuggestion()) + ", has " +
-             std::to_string(FullSuggestion().size()) +
-             " bytes, more than the 259 a folder can have: the manual route refuses to start "
-             "when no folder is recorded; shorten INSTFOL or INSTTO");
+    CheckWarn(r, CheckCode::kSuggestionTooLong, KeyLine(*r, "INSTTO"),
+              "the folder the SETUP dialog suggests, " + Quoted(FullSuggestion()) + ", has " +
+                  std::to_string(FullSuggestion().size()) +
+                  " bytes, more than the 259 a folder can have: the manual route refuses to start "
+                  "when no folder is recorded; shorten INSTFOL or INSTTO");
   }
 }
 
 void PrintDiscovery() {
   ReportInfo("Target folder discovery:\n");
-  std::string key = std::string("HKEY_CURRENT_USER\\Software\\") + EnvRegGlobal() + "\\" +
-                    EnvRegLocal();
+  std::string key =
+      std::string("HKEY_CURRENT_USER\\Software\\") + EnvRegGlobal() + "\\" + EnvRegLocal();
   ReportInfo("  %-17s %s (values \"IsInst\", \"InstTo\")\n", "registry key",
              DisplayText(key).c_str());
   if (const char* value = EnvChkReg()) {
@@ -94,7 +95,8 @@ void PrintDiscovery() {
   }
   if (EnvInstMakeFol() != 0) {
     const char* instFol = EnvInstFol();
-    std::string tail = std::string("\\") + (instFol ? std::string(instFol) + "\\" : "") + EnvInstTo();
+    std::string tail =
+        std::string("\\") + (instFol ? std::string(instFol) + "\\" : "") + EnvInstTo();
     ReportInfo("  %-17s an entry without %s gets %s appended\n", "folder completion",
                Quoted(EnvInstTo()).c_str(), Quoted(tail).c_str());
   }

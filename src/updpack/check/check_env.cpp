@@ -31,16 +31,16 @@ std::string Utf8ForDisplay(const std::string& utf8) {
 // Decides what the updater will read. False when nothing more can be checked.
 bool CheckEncoding(const std::string& bytes, bool fromUtf8, EnvCheckResult* r) {
   if (HasUtf16Bom(bytes)) {
-    Error(r, CheckCode::kUtf16, 0,
-          "the file is UTF-16; the updater reads Shift-JIS (code page 932): save it as "
-          "Shift-JIS");
+    CheckError(r, CheckCode::kUtf16, 0,
+               "the file is UTF-16; the updater reads Shift-JIS (code page 932): save it as "
+               "Shift-JIS");
     return false;
   }
   if (Utf8BomLength(bytes) && !LooksLikeUtf8(bytes.substr(Utf8BomLength(bytes))) &&
       FindInvalidCp932(bytes.substr(Utf8BomLength(bytes))).empty()) {
-    Error(r, CheckCode::kBomBeforeShiftJis, 1,
-          "the file starts with a UTF-8 byte order mark (EF BB BF) but its text is Shift-JIS: "
-          "remove the mark, the updater reads it as part of the first line");
+    CheckError(r, CheckCode::kBomBeforeShiftJis, 1,
+               "the file starts with a UTF-8 byte order mark (EF BB BF) but its text is Shift-JIS: "
+               "remove the mark, the updater reads it as part of the first line");
     r->cp932 = bytes;
     return true;
   }
@@ -53,27 +53,28 @@ bool CheckEncoding(const std::string& bytes, bool fromUtf8, EnvCheckResult* r) {
       snprintf(code, sizeof code, p.codePoint ? "U+%04X" : "byte", p.codePoint);
       std::string what = p.codePoint ? std::string(code) + Utf8ForDisplay(p.bytes)
                                      : "the byte " + HexBytes(p.bytes);
-      Add(r, CheckSeverity::kError, CheckCode::kUnconvertible, p.line, p.column,
-          "character " + what + " has no Shift-JIS (code page 932) form");
+      CheckAdd(r, CheckSeverity::kError, CheckCode::kUnconvertible, p.line, p.column,
+               "character " + what + " has no Shift-JIS (code page 932) form");
     }
     r->converted = problems.empty();
     if (!fromUtf8) {
-      Error(r, CheckCode::kUtf8, 0,
-            "the file is UTF-8 but the updater reads Shift-JIS (code page 932): convert it "
-            "with --from-utf8 -o OUT");
+      CheckError(r, CheckCode::kUtf8, 0,
+                 "the file is UTF-8 but the updater reads Shift-JIS (code page 932): convert it "
+                 "with --from-utf8 -o OUT");
     }
     return true;
   }
   r->cp932 = bytes;
   std::vector<CodepageProblem> problems = FindInvalidCp932(bytes);
   for (size_t i = 0; i < problems.size() && i < kMaxEncodingReports; ++i) {
-    Add(r, CheckSeverity::kError, CheckCode::kInvalidShiftJis, problems[i].line, problems[i].column,
-        HexBytes(problems[i].bytes) + " is not a Shift-JIS (code page 932) character");
+    CheckAdd(r, CheckSeverity::kError, CheckCode::kInvalidShiftJis, problems[i].line,
+             problems[i].column,
+             HexBytes(problems[i].bytes) + " is not a Shift-JIS (code page 932) character");
   }
   if (problems.size() > kMaxEncodingReports) {
-    Error(r, CheckCode::kInvalidShiftJis, 0,
-          "and " + std::to_string(problems.size() - kMaxEncodingReports) +
-              " more bytes that are not Shift-JIS");
+    CheckError(r, CheckCode::kInvalidShiftJis, 0,
+               "and " + std::to_string(problems.size() - kMaxEncodingReports) +
+                   " more bytes that are not Shift-JIS");
   }
   return true;
 }
@@ -87,8 +88,8 @@ void CheckEndByte(EnvCheckResult* r) {
   if (!textAfter) return;
   int line = 1;
   for (size_t i = 0; i < at; ++i) line += r->cp932[i] == '\n';
-  Warn(r, CheckCode::kEndByte, line,
-       "the byte 0x1A ends the file for the updater: nothing after it is read");
+  CheckWarn(r, CheckCode::kEndByte, line,
+            "the byte 0x1A ends the file for the updater: nothing after it is read");
 }
 
 // Line ends and bytes that a text editor hides but the updater's reading
@@ -97,16 +98,16 @@ void CheckLineBytes(EnvCheckResult* r) {
   const std::string& t = r->cp932;
   size_t cr = t.find('\r');
   if (cr != std::string::npos && t.find('\n') == std::string::npos && cr + 1 < t.size()) {
-    Error(r, CheckCode::kCrLineEnds, 1,
-          "the lines end with CR alone: the updater reads the whole file as one line and "
-          "finds no key in it; save it with CR LF line ends");
+    CheckError(r, CheckCode::kCrLineEnds, 1,
+               "the lines end with CR alone: the updater reads the whole file as one line and "
+               "finds no key in it; save it with CR LF line ends");
   }
   size_t nul = t.find('\0');
   if (nul != std::string::npos) {
     int line = 1;
     for (size_t i = 0; i < nul; ++i) line += t[i] == '\n';
-    Warn(r, CheckCode::kNulByte, line,
-         "a NUL byte (0x00), which the updater reads as a blank; is this a text file?");
+    CheckWarn(r, CheckCode::kNulByte, line,
+              "a NUL byte (0x00), which the updater reads as a blank; is this a text file?");
   }
 }
 
@@ -133,8 +134,7 @@ void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* resul
   EnvTextInput input;
   EnvTextInputInit(&input, result->cp932.data(), result->cp932.size());
   EnvReadTable(EnvTextSource(&input), IsLeadByte);
-  EnvTextInputInit(&input, result->cp932.data(), result->cp932.size());
-  SectionListsRead(EnvTextSource(&input));
+  CheckReadSections(result);
 
   std::vector<bool> sectionPiece;
   TraceSections(result, &sectionPiece);

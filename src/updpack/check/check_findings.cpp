@@ -1,15 +1,14 @@
-#include "updpack/check/check_internal.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "updpack/check/check_codepage.h"
+#include "updpack/check/check_internal.h"
 #include "updpack/check/check_suggest.h"
 
-void Add(EnvCheckResult* r, CheckSeverity severity, CheckCode code, int line, int column,
-         const std::string& message) {
+void CheckAdd(EnvCheckResult* r, CheckSeverity severity, CheckCode code, int line, int column,
+              const std::string& message) {
   r->findings.push_back({severity, code, line, column, message});
   if (severity == CheckSeverity::kError) {
     ++r->errors;
@@ -18,12 +17,12 @@ void Add(EnvCheckResult* r, CheckSeverity severity, CheckCode code, int line, in
   }
 }
 
-void Error(EnvCheckResult* r, CheckCode code, int line, const std::string& message) {
-  Add(r, CheckSeverity::kError, code, line, 0, message);
+void CheckError(EnvCheckResult* r, CheckCode code, int line, const std::string& message) {
+  CheckAdd(r, CheckSeverity::kError, code, line, 0, message);
 }
 
-void Warn(EnvCheckResult* r, CheckCode code, int line, const std::string& message) {
-  Add(r, CheckSeverity::kWarning, code, line, 0, message);
+void CheckWarn(EnvCheckResult* r, CheckCode code, int line, const std::string& message) {
+  CheckAdd(r, CheckSeverity::kWarning, code, line, 0, message);
 }
 
 std::string Quoted(const std::string& cp932) { return "\"" + DisplayText(cp932) + "\""; }

@@ -27,24 +27,24 @@ void CheckKnownValue(const KnownEnvKey& key, const std::string& value, const std
   if (!rest.empty() && !BeginsWith(rest.c_str(), "//") && rest[0] != ';') {
     std::string shown = value;
     EnvReplaceBars(&shown[0], IsLeadByte);  // as the updater stores it
-    Warn(r, CheckCode::kValueCut, lineNo,
-         "the value of " + name + " ends at the blank: the updater reads " + Quoted(shown) +
-             " and drops " + Quoted(rest) +
-             "; write \"|\" for a blank inside a value and begin a comment with \"//\"");
+    CheckWarn(r, CheckCode::kValueCut, lineNo,
+              "the value of " + name + " ends at the blank: the updater reads " + Quoted(shown) +
+                  " and drops " + Quoted(rest) +
+                  "; write \"|\" for a blank inside a value and begin a comment with \"//\"");
   }
   if (key.kind == EnvKeyKind::kNumber) {
     if (!IsDecimal(value)) {
-      Warn(r, CheckCode::kNotANumber, lineNo,
-           "the value of " + name + " is not a number: the updater reads " +
-               std::to_string(EnvGetInt(key.name, 0)));
+      CheckWarn(r, CheckCode::kNotANumber, lineNo,
+                "the value of " + name + " is not a number: the updater reads " +
+                    std::to_string(EnvGetInt(key.name, 0)));
     }
   } else if (value.size() > kEnvKeptBytes) {
     size_t whole = MbsFitLength(value.c_str(), kEnvKeptBytes, IsLeadByte);
     std::string note = whole < kEnvKeptBytes ? ", cutting a double-byte character in two" : "";
     std::string who = key.kind == EnvKeyKind::kReadme ? "the main menu keeps" : "the updater keeps";
-    Warn(r, CheckCode::kValueTooLong, lineNo,
-         "the value of " + name + " is " + std::to_string(value.size()) + " bytes long; " + who +
-             " its first " + std::to_string(kEnvKeptBytes) + note);
+    CheckWarn(r, CheckCode::kValueTooLong, lineNo,
+              "the value of " + name + " is " + std::to_string(value.size()) + " bytes long; " +
+                  who + " its first " + std::to_string(kEnvKeptBytes) + note);
   }
 }
 
@@ -67,8 +67,9 @@ void TraceKeyLines(EnvCheckResult* r, const std::vector<bool>& sectionPiece) {
     ++r->pieces;
     if (input.pieceOffset > 0 && lineNo != lastLongLine) {
       lastLongLine = lineNo;
-      Warn(r, CheckCode::kLongLine, lineNo,
-           "the line is longer than 511 bytes: the updater reads the rest as a line of its own");
+      CheckWarn(
+          r, CheckCode::kLongLine, lineNo,
+          "the line is longer than 511 bytes: the updater reads the rest as a line of its own");
     }
     bool read = !ended && piece < kEnvMaxPieces;
     if (read) ++r->piecesRead;
@@ -88,12 +89,12 @@ void TraceKeyLines(EnvCheckResult* r, const std::vector<bool>& sectionPiece) {
     const KnownEnvKey* known = FindKnownEnvKey(key.c_str());
     if (kind == kEnvLineNoValue) {
       if (read && known && !inSection) {
-        Warn(r, CheckCode::kNoValue, lineNo,
-             parsed.valueTooFar
-                 ? key +
-                       ": the value begins more than 99 blanks after the key, so the line is "
-                       "ignored"
-                 : key + " has no value: the line is ignored");
+        CheckWarn(r, CheckCode::kNoValue, lineNo,
+                  parsed.valueTooFar
+                      ? key +
+                            ": the value begins more than 99 blanks after the key, so the line is "
+                            "ignored"
+                      : key + " has no value: the line is ignored");
       }
       continue;
     }
@@ -101,34 +102,35 @@ void TraceKeyLines(EnvCheckResult* r, const std::vector<bool>& sectionPiece) {
     if (read) r->entryLines.push_back(lineNo);
     if (inSection) {
       if (read && known) {
-        Warn(r, CheckCode::kKeyInSection, lineNo,
-             key +
-                 " is inside a section and also read as one of its entries; is a \"-\" "
-                 "line missing above it?");
+        CheckWarn(r, CheckCode::kKeyInSection, lineNo,
+                  key +
+                      " is inside a section and also read as one of its entries; is a \"-\" "
+                      "line missing above it?");
       }
       continue;
     }
     if (!read) {
-      Warn(r, CheckCode::kNeverRead, lineNo,
-           ended ? "the updater never reads " + DisplayText(key) +
-                       ": it comes after \"[EOF]\" on line " + std::to_string(r->keyPassEndLine)
-                 : "the updater never reads " + DisplayText(key) + ": it reads only the first " +
-                       std::to_string(kEnvMaxPieces) +
-                       " lines (a line over 511 bytes counts once for every 511 bytes)");
+      CheckWarn(r, CheckCode::kNeverRead, lineNo,
+                ended
+                    ? "the updater never reads " + DisplayText(key) +
+                          ": it comes after \"[EOF]\" on line " + std::to_string(r->keyPassEndLine)
+                    : "the updater never reads " + DisplayText(key) + ": it reads only the first " +
+                          std::to_string(kEnvMaxPieces) +
+                          " lines (a line over 511 bytes counts once for every 511 bytes)");
       continue;
     }
     if (!known) {
       if (key[0] == ';' || key[0] == '[') continue;  // a comment or header of the other pass
-      Warn(r, CheckCode::kUnknownKey, lineNo,
-           "unknown key " + Quoted(key) + " is ignored" +
-               Suggestion(key, names.data(), names.size()));
+      CheckWarn(r, CheckCode::kUnknownKey, lineNo,
+                "unknown key " + Quoted(key) + " is ignored" +
+                    Suggestion(key, names.data(), names.size()));
       continue;
     }
     auto first = firstLine.find(key);
     if (first != firstLine.end()) {
-      Warn(r, CheckCode::kDuplicateKey, lineNo,
-           key + " is already set on line " + std::to_string(first->second) +
-               ": the first one wins and this line is ignored");
+      CheckWarn(r, CheckCode::kDuplicateKey, lineNo,
+                key + " is already set on line " + std::to_string(first->second) +
+                    ": the first one wins and this line is ignored");
       continue;
     }
     firstLine[key] = lineNo;

@@ -10,46 +10,14 @@
 #include "env/env_table.h"
 #include "env/sections.h"
 #include "support/sjis.h"
+#include "update/deletion_rules.h"
 #include "update/transfer.h"
 #include "updpack/check/check_codepage.h"
+#include "updpack/check/check_deletion.h"
 #include "updpack/check/check_internal.h"
 #include "updpack/report.h"
 
 namespace {
-
-struct ListLine {
-  int section;
-  int line;
-  std::string text;
-};
-
-// The entries of [ini], [reg] and [delfiles_afterinst] with their lines, as
-// the section pass fills the lists (a repeated header drops the earlier ones).
-std::vector<ListLine> ListLines(const std::string& cp932) {
-  std::vector<ListLine> lines;
-  EnvTextInput input;
-  EnvTextInputInit(&input, cp932.data(), cp932.size());
-  char line[kEnvLineSize];
-  int open = kSectionNone;
-  while (ReadTrimmedLine(line, EnvTextSource(&input))) {
-    int header;
-    SectionLineKind kind = SectionClassifyLine(line, &header);
-    if (kind == kSectionLineEnd) break;
-    if (kind == kSectionLineClose) {
-      open = kSectionNone;
-    } else if (kind == kSectionLineHeader) {
-      std::vector<ListLine> kept;
-      for (ListLine& l : lines) {
-        if (l.section != header) kept.push_back(l);
-      }
-      lines.swap(kept);
-      open = header;
-    } else if (kind == kSectionLineText && open != kSectionNone) {
-      lines.push_back({open, input.pieceLine, line});
-    }
-  }
-  return lines;
-}
 
 // The line of the table entry that gives the key its value, or 0.
 int KeyLine(const EnvCheckResult& r, const char* key) {
@@ -90,29 +58,30 @@ bool Has(const std::string& text, const char* part) {
   return MbsStr(text.c_str(), part, IsLeadByte) != nullptr;
 }
 
-void CheckPlaceholders(const ListLine& l, EnvCheckResult* r) {
+void CheckPlaceholders(const CheckListLine& l, EnvCheckResult* r) {
   const char* name = SectionHeader(l.section);
   if (l.section == kSectionReg && Has(l.text, "REP_CDROMDRIVE")) {
-    Warn(r, CheckCode::kPlaceholder, l.line,
-         "[reg] knows only REP_CDROM: REP_CDROMDRIVE becomes the drive followed by \"DRIVE\" "
-         "(Q:\\DRIVE)");
+    CheckWarn(r, CheckCode::kPlaceholder, l.line,
+              "[reg] knows only REP_CDROM: REP_CDROMDRIVE becomes the drive followed by \"DRIVE\" "
+              "(Q:\\DRIVE)");
   }
   if (l.section == kSectionIni && Has(l.text, "REP_CDROM") && !Has(l.text, "REP_CDROMDRIVE")) {
-    Warn(r, CheckCode::kPlaceholder, l.line,
-         "[ini] knows only REP_CDROMDRIVE: REP_CDROM is written as it stands");
+    CheckWarn(r, CheckCode::kPlaceholder, l.line,
+              "[ini] knows only REP_CDROMDRIVE: REP_CDROM is written as it stands");
   }
   const char* install = MbsStr(l.text.c_str(), "REP_INSTALL", IsLeadByte);
   if (install && MbsStr(install + 1, "REP_INSTALL", IsLeadByte)) {
-    Warn(r, CheckCode::kPlaceholder, l.line,
-         std::string("only the first REP_INSTALL of a line is replaced; the second is written "
-                     "as it stands in ") +
-             name);
+    CheckWarn(r, CheckCode::kPlaceholder, l.line,
+              std::string("only the first REP_INSTALL of a line is replaced; the second is written "
+                          "as it stands in ") +
+                  name);
   }
   int longest = LongestFolder(l.section, l.text.c_str());
   if (longest >= 0 && longest < 259) {
-    Warn(r, CheckCode::kTransferTooLong, l.line,
-         "the line is skipped when the game's folder is longer than " + std::to_string(longest) +
-             " bytes: with it put in, the line would outgrow 511 bytes");
+    CheckWarn(r, CheckCode::kTransferTooLong, l.line,
+              "the line is skipped when the game's folder is longer than " +
+                  std::to_string(longest) +
+                  " bytes: with it put in, the line would outgrow 511 bytes");
   }
 }
 
@@ -129,105 +98,57 @@ std::string RegSkipReason(const std::string& text) {
   return "the line is skipped: a [reg] line is \"NAME\"=\"TEXT\" as a registry export writes it";
 }
 
-char Lower(char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); }
-
-// File-search matching of one name against a pattern with "*" and "?",
-// ASCII letters in any case; "*.*" matches names without a dot as well.
-// Backtracks only to the last "*", so a line of many stars costs the
-// product of the two lengths at most, not an exponent of them.
-bool WildMatch(const char* pattern, const char* name) {
-  if (strcmp(pattern, "*.*") == 0) return true;
-  const char* star = nullptr;  // the last "*" seen, and where its match ends
-  const char* resume = nullptr;
-  while (*name) {
-    if (*pattern == '*') {
-      star = pattern++;
-      resume = name;
-    } else if (*pattern && (*pattern == '?' || Lower(*pattern) == Lower(*name))) {
-      ++pattern;
-      ++name;
-    } else if (star) {
-      pattern = star + 1;
-      name = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (*pattern == '*') ++pattern;
-  return *pattern == '\0';
+// INI_FILE and EXENAME are meant to name files of the game.
+void CheckStaysInside(EnvCheckResult* r, const char* key, const std::string& file) {
+  if (DeletionLineStaysInside(file.c_str(), IsLeadByte) && !Has(file, "\"")) return;
+  CheckWarn(r, CheckCode::kOutsideGameFolder, KeyLine(*r, key),
+            std::string(key) + " " + Quoted(file) +
+                " points outside the game's folder (a drive, a \"..\" part, a leading \"\\\" "
+                "or a quote): the update " +
+                (strcmp(key, "EXENAME") == 0 ? "starts" : "writes") + " a file there");
 }
 
-// Whether a [delfiles_afterinst] line deletes the file at this relative path.
-bool Deletes(const std::string& line, const std::string& path) {
-  const char* lineSlash = MbsRChr(line.c_str(), '\\', IsLeadByte);
-  const char* pathSlash = MbsRChr(path.c_str(), '\\', IsLeadByte);
-  size_t lineFolder = lineSlash ? static_cast<size_t>(lineSlash - line.c_str()) + 1 : 0;
-  size_t pathFolder = pathSlash ? static_cast<size_t>(pathSlash - path.c_str()) + 1 : 0;
-  if (lineFolder != pathFolder) return false;
-  for (size_t i = 0; i < lineFolder; ++i) {
-    if (Lower(line[i]) != Lower(path[i])) return false;
-  }
-  return WildMatch(line.c_str() + lineFolder, path.c_str() + pathFolder);
-}
-
-void CheckDeletion(const ListLine& l, EnvCheckResult* r) {
-  std::string exe = EnvExeName();
-  char readme[kEnvLineSize];
-  EnvGetString(kEnvInstReadmeFlKey, readme, sizeof readme, kEnvInstReadmeFlDefault);
-  if (Deletes(l.text, exe)) {
-    Warn(r, CheckCode::kDeletesOwnFile, l.line,
-         "this deletes the game's executable " + Quoted(exe) +
-             " (EXENAME), which the completion dialog offers to start");
-  }
-  if (Deletes(l.text, readme)) {
-    Warn(r, CheckCode::kDeletesOwnFile, l.line,
-         "this deletes the readme " + Quoted(readme) +
-             " (INSTREADMEFL), which the completion dialog offers to open");
-  }
-}
-
-void CheckIniFile(EnvCheckResult* r) {
+void CheckNamedFiles(EnvCheckResult* r) {
+  CheckStaysInside(r, "EXENAME", EnvExeName());
   std::string file = EnvIniFile();
   if (file[0] == '-') return;  // nothing is written; the listing says so
   int fileLine = KeyLine(*r, "INI_FILE");
+  CheckStaysInside(r, "INI_FILE", file);
   if (!Has(file, "\\") && !Has(file, "/") && !Has(file, ":")) {
-    Warn(r, CheckCode::kIniFileInWindows, fileLine,
-         "INI_FILE " + Quoted(file) +
-             " has no folder: the file is written in the Windows folder, not the game's");
+    CheckWarn(r, CheckCode::kIniFileInWindows, fileLine,
+              "INI_FILE " + Quoted(file) +
+                  " has no folder: the file is written in the Windows folder, not the game's");
   }
   if (Has(file, "REP_")) {
-    Warn(r, CheckCode::kPlaceholder, fileLine,
-         "placeholders are not replaced in INI_FILE: " + Quoted(file) + " is used as written");
+    CheckWarn(r, CheckCode::kPlaceholder, fileLine,
+              "placeholders are not replaced in INI_FILE: " + Quoted(file) + " is used as written");
   }
 }
 
 }  // namespace
 
 void TraceTransfer(EnvCheckResult* r) {
-  std::vector<ListLine> lines = ListLines(r->cp932);
-  CheckIniFile(r);
-  for (const ListLine& l : lines) {
-    if (l.section == kSectionDelfilesAfterinst) {
-      CheckDeletion(l, r);
-      continue;
-    }
+  std::vector<CheckListLine> lines = CheckListLines(*r);
+  CheckNamedFiles(r);
+  TraceDeletions(r, lines);
+  for (const CheckListLine& l : lines) {
     if (l.section != kSectionIni && l.section != kSectionReg) continue;
     if (l.section == kSectionReg && !Has(l.text, "\"=\"")) {
-      Warn(r, CheckCode::kSkippedRegLine, l.line, RegSkipReason(l.text));
+      CheckWarn(r, CheckCode::kSkippedRegLine, l.line, RegSkipReason(l.text));
       continue;
     }
     if (l.section == kSectionIni && !Has(l.text, "=")) continue;  // reported by the section pass
     if (l.section == kSectionReg && (l.text[0] != '"' || l.text.back() != '"')) {
-      Warn(r, CheckCode::kSkippedRegLine, l.line,
-           "the line does not begin and end with a double quote: its first and last bytes are "
-           "dropped all the same");
+      CheckWarn(r, CheckCode::kSkippedRegLine, l.line,
+                "the line does not begin and end with a double quote: its first and last bytes are "
+                "dropped all the same");
     }
     CheckPlaceholders(l, r);
   }
 }
 
 void PrintTransfer(const EnvCheckResult& r) {
-  std::vector<ListLine> lines = ListLines(r.cp932);
+  std::vector<CheckListLine> lines = CheckListLines(r);
   ReportInfo("What the update writes (the game's folder shown as REP_INSTALL):\n");
   if (EnvIniFile()[0] == '-') {
     ReportInfo("  [ini]  nothing: INI_FILE is not set\n");
@@ -237,7 +158,7 @@ void PrintTransfer(const EnvCheckResult& r) {
   }
   char a[kTransferTextSize];
   char b[kTransferTextSize];
-  for (const ListLine& l : lines) {
+  for (const CheckListLine& l : lines) {
     if (l.section != kSectionIni || EnvIniFile()[0] == '-') continue;
     if (ParseShown(l.section, l.text.c_str(), a, b) == 0) {
       ReportInfo("      line %d: key %s = %s\n", l.line, Quoted(a).c_str(), Quoted(b).c_str());
@@ -251,7 +172,7 @@ void PrintTransfer(const EnvCheckResult& r) {
   }
   ReportInfo("  [reg]  into HKEY_CURRENT_USER\\Software\\%s\\%s:\n",
              DisplayText(EnvRegGlobal()).c_str(), DisplayText(EnvRegLocal()).c_str());
-  for (const ListLine& l : lines) {
+  for (const CheckListLine& l : lines) {
     if (l.section != kSectionReg) continue;
     if (ParseShown(l.section, l.text.c_str(), a, b) == 0) {
       ReportInfo("      line %d: value %s = %s\n", l.line, Quoted(a).c_str(), Quoted(b).c_str());

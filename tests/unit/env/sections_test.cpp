@@ -130,6 +130,44 @@ TEST_F(Sections, LongLineBecomesTwoEntries) {
   EXPECT_EQ(Entries(DelfilesList), (Lines{std::string(511, 'p'), std::string(89, 'p')}));
 }
 
+struct Seen {
+  int piece;
+  std::string text;
+  SectionLineKind kind;
+  int header;
+  int open;
+  bool operator==(const Seen& o) const {
+    return piece == o.piece && text == o.text && kind == o.kind && header == o.header &&
+           open == o.open;
+  }
+};
+
+void Record(void* context, const SectionLineSeen& line) {
+  static_cast<std::vector<Seen>*>(context)->push_back(
+      {line.piece, line.text, line.kind, line.header, line.open});
+}
+
+TEST_F(Sections, ObserverSeesEachLineWithTheSectionOpenBeforeItActs) {
+  std::vector<Seen> seen;
+  SectionObserver observer{Record, &seen};
+  std::string text = "[ini]\na=1\n[reg]\n" + std::string(515, 'r') + "\n;c\n-\nEOF\n[ini]\n";
+  EnvTextInput input;
+  EnvTextInputInit(&input, text.data(), text.size());
+  EXPECT_EQ(SectionListsRead(EnvTextSource(&input), &observer), kSectionNone);
+  const int none = kSectionNone;
+  EXPECT_EQ(seen, (std::vector<Seen>{
+                      {0, "[ini]", kSectionLineHeader, kSectionIni, none},
+                      {1, "a=1", kSectionLineText, none, kSectionIni},
+                      {2, "[reg]", kSectionLineHeader, kSectionReg, kSectionIni},
+                      {3, std::string(511, 'r'), kSectionLineText, none, kSectionReg},
+                      {4, "rrrr", kSectionLineText, none, kSectionReg},
+                      {5, ";c", kSectionLineIgnored, none, kSectionReg},
+                      {6, "-", kSectionLineClose, none, kSectionReg},
+                      {7, "EOF", kSectionLineEnd, none, none},  // and nothing after it
+                  }));
+  EXPECT_EQ(Entries(RegList), (Lines{std::string(511, 'r'), "rrrr"}));
+}
+
 TEST_F(Sections, ReadTrimmedLineCutsOnlyTrailingBlanks) {
   std::string text = " \tx y \t\r\n\x01\x02\n";
   EnvTextInput input;

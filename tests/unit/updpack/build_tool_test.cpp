@@ -476,6 +476,15 @@ TEST(BuildTool, TitlePictureAndEnvironmentFileJoinFromTheCommandLine) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("install.env:1"), std::string::npos) << r.err;
   EXPECT_FALSE(testupd::fs::exists(refused));
+
+  // So does a deletion line that leaves the game's folder, unless the maker insists.
+  WriteBytes(s.src + "/install.env", "[delfiles_afterinst]\r\nold.dat\r\n..\\*.*\r\n-\r\n");
+  r = s.Build(refused);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("install.env:3: \"..\\*.*\" reaches outside"), std::string::npos) << r.err;
+  EXPECT_FALSE(testupd::fs::exists(refused));
+  r = s.Build(refused, {"--ignore-check"});
+  EXPECT_EQ(r.code, 0) << r.err;
 }
 
 }  // namespace
