@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/text.h"
+
 namespace {
 
 uint32_t Get16(const unsigned char* p) { return p[0] | (p[1] << 8); }
@@ -31,9 +33,7 @@ bool IsStagingComponent(const char* begin, const char* end) {
   size_t length = sizeof kPayloadStagingName - 1;
   if (static_cast<size_t>(end - begin) != length) return false;
   for (size_t i = 0; i < length; ++i) {
-    char c = begin[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kPayloadStagingName[i]) return false;
+    if (AsciiLower(begin[i]) != kPayloadStagingName[i]) return false;
   }
   return true;
 }
@@ -43,7 +43,8 @@ bool IsStagingComponent(const char* begin, const char* end) {
 int PayloadReadEntry(FILE* stream, uint32_t available, PayloadEntry* entry, LeadByteFn isLead,
                      const char** reason) {
   unsigned char bytes[8];
-  if (available < kPayloadNameLengthBytes) return Corrupt(reason, "entry runs past the payload's end");
+  if (available < kPayloadNameLengthBytes)
+    return Corrupt(reason, "entry runs past the payload's end");
   if (fread(bytes, 1, kPayloadNameLengthBytes, stream) != kPayloadNameLengthBytes) {
     return Corrupt(reason, "short read of an entry header");
   }

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "payload/pe_image.h"
+#include "support/text.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ const char* const kKnownDlls[] = {
 
 bool PeIsKnownDll(const std::string& name) {
   std::string lower;
-  for (char c : name) lower.push_back(static_cast<char>(tolower(static_cast<unsigned char>(c))));
+  for (char c : name) lower.push_back(AsciiLower(c));
   if (lower.size() < 5 || lower.compare(lower.size() - 4, 4, ".dll") != 0) return false;
   lower.resize(lower.size() - 4);
   for (const char* known : kKnownDlls) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/ansi.h"
+#include "support/current_folder.h"
 #include "support/path_text.h"
 #include "support/text.h"
 
@@ -76,12 +77,11 @@ const char* FindNextMatch() {
 }
 
 void DeleteMatchingFiles(const char* folder, const char* pattern) {
-  char saved[MAX_PATH];
-  DWORD n = GetCurrentDirectoryA(sizeof saved, saved);
-  if (n == 0 || n >= sizeof saved) return;  // could not be restored afterwards
+  SavedFolder saved;
+  if (!SaveCurrentFolder(&saved)) return;  // could not be restored afterwards
   if (!SetCurrentDirectoryA(folder)) return;
   if (FindFirstMatch(pattern) == 0) {
     while (const char* path = FindNextMatch()) DeleteFileA(path);
   }
-  SetCurrentDirectoryA(saved);
+  RestoreCurrentFolder(saved);
 }

@@ -16,3 +16,11 @@ char* AppendText(char* dst, size_t size, const char* src);
 int FormatText(char* dst, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 int FormatTextV(char* dst, size_t size, const char* format, va_list args);
+
+// The letter in lower case when it is an ASCII capital, else unchanged: the
+// folding Windows applies to names, whatever the C library's locale. (It is
+// for single bytes; a caller skips the second byte of a double-byte
+// character itself.)
+inline char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}

@@ -6,6 +6,7 @@
 
 #include "env/env_keys.h"
 #include "support/ansi.h"
+#include "support/current_folder.h"
 #include "support/fflayer.h"
 #include "support/main_window.h"
 #include "support/message_box.h"
@@ -29,21 +30,8 @@ const char kConfirm[] = "[%s]をアップデートします";
 // Refused rather than cut: a cut path would name another folder.
 const char kFolderTooLong[] = "フォルダ名が長すぎます。\n短い名前のフォルダを指定して下さい。";
 
+// Room for paths built on a folder of up to 260 bytes.
 constexpr size_t kDirectorySize = 520;
-
-struct SavedDirectory {
-  char path[kDirectorySize];
-  bool saved;
-};
-
-void SaveDirectory(SavedDirectory* d) {
-  DWORD n = GetCurrentDirectoryA(sizeof d->path, d->path);
-  d->saved = n > 0 && n < sizeof d->path;
-}
-
-void RestoreDirectory(const SavedDirectory& d) {
-  if (d.saved) SetCurrentDirectoryA(d.path);
-}
 
 // The installed version against the window CHKREGVER..CHKREGVERHIGH; true
 // when it passes (or no version is checked), else after a message.
@@ -100,30 +88,30 @@ bool RunSetupDialog() {
 
 int FindTargetFolder(char* out) {
   if (!PassesVersionTest()) return -2;
-  SavedDirectory directory;
-  SaveDirectory(&directory);
+  SavedFolder directory;
+  SaveCurrentFolder(&directory);
   char* folder = TargetFolderText();
   if (!IsInstalled()) {
     ErrorBox("%s", kNotInstalled);
-    RestoreDirectory(directory);
+    RestoreCurrentFolder(directory);
     return -1;
   }
   // Used as recorded: a trailing backslash stays.
   if (!ReadRecordedFolder(folder)) folder[0] = '\0';
   if (folder[0] == '\0' || !KeyFileFound(folder)) {
     ErrorBox("%s", kFolderUnknown);
-    RestoreDirectory(directory);
+    RestoreCurrentFolder(directory);
     return -1;
   }
-  RestoreDirectory(directory);
+  RestoreCurrentFolder(directory);
   if (!AskYesNo(kConfirm, folder)) return -2;
   CopyText(out, kTargetFolderSize, folder);
   return 0;
 }
 
 int AskTargetFolder(char* out) {
-  SavedDirectory directory;
-  SaveDirectory(&directory);
+  SavedFolder directory;
+  SaveCurrentFolder(&directory);
   char windowsDir[kDirectorySize];
   UINT n = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
   if (n == 0 || n >= sizeof windowsDir) windowsDir[0] = '\0';
@@ -133,18 +121,18 @@ int AskTargetFolder(char* out) {
   bool haveFolder = TargetSuggestion(folder, rules, AnsiIsLeadByte) == kTargetFolderOk;
   if (IsInstalled() && ReadRecordedFolder(folder)) haveFolder = true;
   if (!haveFolder) {
-    RestoreDirectory(directory);
+    RestoreCurrentFolder(directory);
     ErrorBox("%s", kFolderTooLong);
     return -1;
   }
 
   if (!RunSetupDialog()) {
-    RestoreDirectory(directory);
+    RestoreCurrentFolder(directory);
     return -1;
   }
   TargetFolderCheck check =
       SetupEntryTooLong() ? kTargetFolderTooLong : TargetNormalise(folder, rules, AnsiIsLeadByte);
-  RestoreDirectory(directory);
+  RestoreCurrentFolder(directory);
   switch (check) {
     case kTargetFolderNetwork:
       ErrorBox("%s", kNetworkPath);

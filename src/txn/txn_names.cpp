@@ -24,7 +24,7 @@ char* TxnLockName(char* out, size_t size, const char* folder, LeadByteFn isLead)
       continue;
     }
     if (c == '/') c = '\\';
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+    c = static_cast<unsigned char>(AsciiLower(static_cast<char>(c)));
     crc = Crc32Update(crc, &c, 1);
   }
   FormatText(out, size, "GameUpdateLock-%08X-%u", static_cast<unsigned>(crc),

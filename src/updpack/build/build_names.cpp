@@ -6,6 +6,7 @@
 #include "payload/entry.h"
 #include "payload/format.h"
 #include "support/sjis.h"
+#include "support/text.h"
 #include "updpack/report.h"
 
 namespace {
@@ -20,8 +21,7 @@ bool IsReservedDevice(const std::string& part) {
   // Windows compares the part before the first dot, trailing spaces dropped.
   std::string base = part.substr(0, part.find('.'));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (char& c : base) c = AsciiLower(c);
   for (const char* r : kReserved)
     if (base == r) return true;
   return false;

@@ -8,6 +8,7 @@
 #include "env/env_table.h"
 #include "env/sections.h"
 #include "support/sjis.h"
+#include "support/text.h"
 #include "update/deletion_rules.h"
 
 namespace {
@@ -15,8 +16,6 @@ namespace {
 bool IsDeletionSection(int id) {
   return id == kSectionDelfiles || id == kSectionDelfilesUser || id == kSectionDelfilesAfterinst;
 }
-
-char Lower(char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); }
 
 // File-search matching of one name against a pattern with "*" and "?",
 // ASCII letters in any case; "*.*" matches names without a dot as well.
@@ -30,7 +29,7 @@ bool WildMatch(const char* pattern, const char* name) {
     if (*pattern == '*') {
       star = pattern++;
       resume = name;
-    } else if (*pattern && (*pattern == '?' || Lower(*pattern) == Lower(*name))) {
+    } else if (*pattern && (*pattern == '?' || AsciiLower(*pattern) == AsciiLower(*name))) {
       ++pattern;
       ++name;
     } else if (star) {
@@ -52,7 +51,7 @@ bool Deletes(const std::string& line, const std::string& path) {
   size_t pathFolder = pathSlash ? static_cast<size_t>(pathSlash - path.c_str()) + 1 : 0;
   if (lineFolder != pathFolder) return false;
   for (size_t i = 0; i < lineFolder; ++i) {
-    if (Lower(line[i]) != Lower(path[i])) return false;
+    if (AsciiLower(line[i]) != AsciiLower(path[i])) return false;
   }
   return WildMatch(line.c_str() + lineFolder, path.c_str() + pathFolder);
 }

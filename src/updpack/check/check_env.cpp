@@ -11,6 +11,7 @@
 #include "updpack/check/check_discovery.h"
 #include "updpack/check/check_internal.h"
 #include "updpack/check/check_transfer.h"
+#include "updpack/fsys/fsys.h"
 #include "updpack/report.h"
 
 namespace {
@@ -161,21 +162,9 @@ void PrintEnvFindings(const char* path, const EnvCheckResult& result, bool quiet
   }
 }
 
-bool ReadWholeFile(const char* path, std::string* bytes) {
-  FILE* f = fopen(path, "rb");
-  if (!f) return false;
-  bytes->clear();
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
-  bool ok = !ferror(f);
-  fclose(f);
-  return ok;
-}
-
 int CheckEnvFile(const char* path, bool quiet, bool fromUtf8, std::string* cp932) {
   std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) {
+  if (!FsReadAll(path, &bytes)) {
     ReportError(path, "cannot read the file");
     return 1;
   }

@@ -103,9 +103,6 @@ void CheckEnvText(const std::string& bytes, bool fromUtf8, EnvCheckResult* resul
 // quiet.
 void PrintEnvFindings(const char* path, const EnvCheckResult& result, bool quiet);
 
-// Reads the whole file; false when it cannot be read.
-bool ReadWholeFile(const char* path, std::string* bytes);
-
 // Reads and analyses the file and prints its findings. Returns the number of
 // errors (a file that cannot be read counts as one). cp932, when not null,
 // receives the bytes the updater should get: the file unchanged, or its

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/text.h"
 #include "updpack/check/check_codepage.h"
 #include "updpack/check/check_internal.h"
 #include "updpack/check/check_suggest.h"
@@ -43,7 +44,7 @@ bool BeginsWith(const char* text, const char* start) {
 
 bool BeginsWithAnyCase(const char* text, const char* start) {
   for (; *start; ++text, ++start) {
-    if (tolower(static_cast<unsigned char>(*text)) != tolower(static_cast<unsigned char>(*start))) {
+    if (AsciiLower(*text) != AsciiLower(*start)) {
       return false;
     }
   }

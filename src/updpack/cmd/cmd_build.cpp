@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "support/text.h"
 #include "updpack/build/build_run.h"
 #include "updpack/check/check_env.h"
 #include "updpack/cmd/commands.h"
@@ -49,7 +50,7 @@ int AddTitlePicture(const std::string& argument, BuildOptions* options) {
   if (FsListFolder(options->folder, &items, &error) == 0) {
     for (const FsItem& i : items) {
       std::string lower = i.name;
-      for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+      for (char& c : lower) c = AsciiLower(c);
       if (lower == "insttscr.rct")
         ReportWarning(FsShown(FsJoin(options->folder, i.name)).c_str(),
                       "not packed: --title %s takes its place", FsShown(picture).c_str());

@@ -1,7 +1,6 @@
 // updpack check install.env [--from-utf8 [-o OUT]]: shows what the updater
 // will read from a configuration file and reports mistakes by line.
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -108,13 +107,12 @@ void PrintSections(const EnvCheckResult& result) {
 
 void PrintSummary(const char* path, const EnvCheckResult& result) {
   std::string encoding = result.utf8 ? "UTF-8, converted to Shift-JIS" : "Shift-JIS";
-  std::string reach = result.keyPassEndLine
-                          ? "key lines are read up to \"[EOF]\" on line " +
-                                std::to_string(result.keyPassEndLine)
-                          : result.pieces > result.piecesRead
-                                ? "key lines are read for the first " +
-                                      std::to_string(result.piecesRead) + " lines only"
-                                : std::string("key lines are read to the end");
+  std::string reach =
+      result.keyPassEndLine
+          ? "key lines are read up to \"[EOF]\" on line " + std::to_string(result.keyPassEndLine)
+      : result.pieces > result.piecesRead
+          ? "key lines are read for the first " + std::to_string(result.piecesRead) + " lines only"
+          : std::string("key lines are read to the end");
   ReportInfo("%s: %s, %d lines; %s\n", path, encoding.c_str(), result.lines, reach.c_str());
 }
 
@@ -136,18 +134,9 @@ bool WriteConversion(const std::string& output, const std::string& bytes,
 // Reads the whole file, a regular file only. False after reporting.
 bool ReadInput(const std::string& path, std::string* bytes) {
   std::string error;
-  FILE* f = FsOpenRegular(FsArgPath(path.c_str()), &error);
-  if (!f) {
-    ReportError(path.c_str(), "cannot read the file: %s", error.c_str());
-    return false;
-  }
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
-  bool ok = !ferror(f);
-  fclose(f);
-  if (!ok) ReportError(path.c_str(), "cannot read the file: %s", strerror(errno));
-  return ok;
+  if (FsReadAll(FsArgPath(path.c_str()), bytes, &error)) return true;
+  ReportError(path.c_str(), "cannot read the file: %s", error.c_str());
+  return false;
 }
 
 int RunCheck(const std::string& path, bool fromUtf8, const std::string& output, bool force) {
@@ -187,7 +176,9 @@ void RegisterCheckCommand(CLI::App& app, UpdpackContext& context) {
   auto options = std::make_shared<Options>();
   CLI::App* check = app.add_subcommand(
       "check", "Show what the updater reads from an install.env and report its mistakes");
-  check->add_option("file", options->file, "The install.env to check")->required()->check(NonEmptyPath());
+  check->add_option("file", options->file, "The install.env to check")
+      ->required()
+      ->check(NonEmptyPath());
   CLI::Option* utf8 = check->add_flag("--from-utf8", options->fromUtf8,
                                       "Convert a UTF-8 file to Shift-JIS (code page 932)");
   check->add_option("-o,--output", options->output, "Write the converted file here")

@@ -43,8 +43,10 @@ bool FsSameFile(const std::string& a, const std::string& b);
 // True when no process of this id runs any more.
 bool FsProcessGone(unsigned long pid);
 unsigned long FsProcessId();
-// Reads a whole file into *bytes; false when it cannot be read.
-bool FsReadAll(const std::string& path, std::string* bytes);
+// Reads a whole regular file (FsOpenRegular) into *bytes: the one whole-file
+// reader. False when it cannot be opened or read, with the reason in *error
+// when given.
+bool FsReadAll(const std::string& path, std::string* bytes, std::string* error = nullptr);
 int FsSeek(FILE* f, uint64_t offset);
 // Creates a new file that did not exist (for the temporary output), writable;
 // with executable, runnable as a program where that is a permission.

@@ -1,3 +1,6 @@
+#include <cerrno>
+#include <cstring>
+
 #include "updpack/fsys/fsys.h"
 
 std::string FsFolderOf(const std::string& path) {
@@ -30,14 +33,19 @@ int FsMakeFolders(const std::string& path) {
   return FsMakeFolder(path);
 }
 
-bool FsReadAll(const std::string& path, std::string* bytes) {
-  FILE* f = FsOpen(path, "rb");
-  if (!f) return false;
+bool FsReadAll(const std::string& path, std::string* bytes, std::string* error) {
+  std::string reason;
+  FILE* f = FsOpenRegular(path, &reason);
+  if (!f) {
+    if (error) *error = reason;
+    return false;
+  }
   bytes->clear();
   char buffer[65536];
   size_t n;
   while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
   bool ok = !ferror(f);
+  if (!ok && error) *error = strerror(errno);
   fclose(f);
   return ok;
 }

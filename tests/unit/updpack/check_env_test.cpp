@@ -11,6 +11,7 @@
 #include "env/env_keys.h"
 #include "env/sections.h"
 #include "updpack/check/check_codepage.h"
+#include "updpack/fsys/fsys.h"
 
 #ifndef UPD_SOURCE_DIR
 #error "UPD_SOURCE_DIR must name the source tree"
@@ -33,7 +34,7 @@ EnvCheckResult CheckBytes(const std::string& bytes, bool fromUtf8 = false) {
 
 EnvCheckResult CheckFile(const std::string& path, bool fromUtf8 = false) {
   std::string bytes;
-  EXPECT_TRUE(ReadWholeFile(path.c_str(), &bytes)) << path;
+  EXPECT_TRUE(FsReadAll(path, &bytes)) << path;
   return CheckBytes(bytes, fromUtf8);
 }
 
@@ -200,7 +201,7 @@ TEST(CheckEnv, CheckEnvFileCountsErrorsAndHandsBackTheBytes) {
   std::string bytes;
   EXPECT_EQ(CheckEnvFile(DataFile("clean.env").c_str(), true, false, &bytes), 0);
   std::string original;
-  ASSERT_TRUE(ReadWholeFile(DataFile("clean.env").c_str(), &original));
+  ASSERT_TRUE(FsReadAll(DataFile("clean.env"), &original));
   EXPECT_EQ(bytes, original);
   EXPECT_EQ(CheckEnvFile(DataFile("badsjis.env").c_str(), true), 4);
   EXPECT_EQ(CheckEnvFile(DataFile("utf8.env").c_str(), true, false), 2);
@@ -236,8 +237,8 @@ TEST(CheckEnv, DiscoverySettingsThatRefuseEveryInstallation) {
                                 x127 + "\nINSTTO " + x127 + "\n");
   EXPECT_EQ(Findings(r), (Found{{C::kVersionWindowEmpty, 3}, {C::kSuggestionTooLong, 5}}));
   // A window of one version and a suggestion of exactly 259 bytes are sound.
-  r = CheckBytes("CHKREG Version\nCHKREGVER 5\nCHKREGVERHIGH 5\nINSTFOL " + x127 +
-                 "\nINSTTO " + std::string(114, 'y') + "\n");
+  r = CheckBytes("CHKREG Version\nCHKREGVER 5\nCHKREGVERHIGH 5\nINSTFOL " + x127 + "\nINSTTO " +
+                 std::string(114, 'y') + "\n");
   EXPECT_TRUE(r.findings.empty()) << r.findings[0].message;
   r = CheckBytes("CHKREG Version\n");  // CHKREGVERHIGH absent
   EXPECT_EQ(Findings(r), (Found{{C::kVersionWindowEmpty, 1}}));

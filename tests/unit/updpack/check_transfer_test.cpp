@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "updpack/check/check_env.h"
+#include "updpack/fsys/fsys.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ Findings Found(const EnvCheckResult& result) {
 
 TEST(CheckTransfer, LinesThatWillNotDoWhatTheySeem) {
   std::string bytes;
-  ASSERT_TRUE(ReadWholeFile(UPD_SOURCE_DIR "/tests/data/env/transfer.env", &bytes));
+  ASSERT_TRUE(FsReadAll(UPD_SOURCE_DIR "/tests/data/env/transfer.env", &bytes));
   EnvCheckResult result;
   CheckEnvText(bytes, false, &result);
   std::set<std::pair<CheckCode, int>> found;

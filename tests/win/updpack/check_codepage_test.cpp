@@ -10,6 +10,7 @@
 
 #include "env/env_keys.h"
 #include "updpack/check/check_env.h"
+#include "updpack/fsys/fsys.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ std::string DataFile(const std::string& name) {
 
 EnvCheckResult CheckFile(const std::string& name, bool fromUtf8 = false) {
   std::string bytes;
-  EXPECT_TRUE(ReadWholeFile(DataFile(name).c_str(), &bytes)) << name;
+  EXPECT_TRUE(FsReadAll(DataFile(name), &bytes)) << name;
   EnvCheckResult result;
   CheckEnvText(bytes, fromUtf8, &result);
   return result;
@@ -54,7 +55,7 @@ TEST(WinCodepage, SampleFilesGiveTheSameFindings) {
   EnvCheckResult converted = CheckFile("utf8-clean.env", true);
   EXPECT_TRUE(converted.findings.empty());
   std::string clean;
-  ASSERT_TRUE(ReadWholeFile(DataFile("clean.env").c_str(), &clean));
+  ASSERT_TRUE(FsReadAll(DataFile("clean.env"), &clean));
   EXPECT_EQ(converted.cp932, clean);
   EXPECT_STREQ(EnvTitleBar(), "テスト ゲーム");
 
