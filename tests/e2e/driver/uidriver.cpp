@@ -73,8 +73,7 @@ std::string DrvClassName(HWND window) {
   return std::string(name, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
-HWND DrvWaitWindow(const DrvProcess& p, const char* className, const char* title,
-                   int timeoutMs) {
+HWND DrvWaitWindow(const DrvProcess& p, const char* className, const char* title, int timeoutMs) {
   HWND found = nullptr;
   DrvWaitFor(
       [&] {
@@ -216,4 +215,17 @@ std::string DrvUtf8(const std::string& ansi) {
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], n, nullptr, nullptr);
   return out;
+}
+
+bool DrvSync(HWND window, int timeoutMs) {
+  // A sent message goes before posted ones when the thread reads its queue,
+  // so one round trip proves only that it reads it; posted messages go one
+  // per read. A few round trips let what was posted before be dispatched.
+  for (int i = 0; i < 4; ++i) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result)) {
+      return false;
+    }
+  }
+  return true;
 }

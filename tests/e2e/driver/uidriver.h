@@ -20,8 +20,8 @@ struct DrvControl {
   std::string className;
   std::string text;  // in the ANSI code page
   bool visible = false;
-  int checked = 0;     // BM_GETCHECK, buttons only
-  int rangeLow = 0;    // progress bars only
+  int checked = 0;   // BM_GETCHECK, buttons only
+  int rangeLow = 0;  // progress bars only
   int rangeHigh = 0;
   int position = 0;
 };
@@ -101,6 +101,23 @@ bool DrvWaitFor(Condition condition, int timeoutMs = kDrvDefaultTimeoutMs) {
     Sleep(20);
   }
 }
+
+// Runs while the condition holds, for at most ms milliseconds; true when it
+// held all along. For "nothing happens" checks, after DrvSync.
+template <typename Condition>
+bool DrvHolds(Condition condition, int ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (!condition()) return false;
+    if (static_cast<int>(GetTickCount() - start) >= ms) return true;
+    Sleep(10);
+  }
+}
+
+// Round trips to the window's thread until the messages posted to it before
+// have been taken from its queue (each round trip is answered only when the
+// thread next reads its queue). False when it does not answer in time.
+bool DrvSync(HWND window, int timeoutMs = kDrvDefaultTimeoutMs);
 
 // The folder of the running test program, with a trailing backslash.
 std::string DrvProgramFolder();

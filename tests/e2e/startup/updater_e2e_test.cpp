@@ -39,7 +39,8 @@ std::set<std::string> WorkFolders() {
   HANDLE find = FindFirstFileA((std::string(temp) + "TempGPInstallFolder_*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return found;
   do {
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) found.insert(std::string(temp) + data.cFileName);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      found.insert(std::string(temp) + data.cFileName);
   } while (FindNextFileA(find, &data));
   FindClose(find);
   return found;
@@ -159,9 +160,8 @@ class UpdaterE2e : public ::testing::Test {
 
 TEST_F(UpdaterE2e, ButtonsWithoutDirectXFolderAndKeysThatDoNothing) {
   // A DirectX folder in the payload is not made at start-up: no DirectX button.
-  std::string plain = Pack({{"install.env", Env("Plain")},
-                            {"DirectX\\", ""},
-                            {"DirectX\\dxsetup.exe", "MZ"}});
+  std::string plain =
+      Pack({{"install.env", Env("Plain")}, {"DirectX\\", ""}, {"DirectX\\dxsetup.exe", "MZ"}});
   std::string readme = Pack({{"install.env", Env("Readme", "INSTREADME\treadme\r\n")}});
 
   DrvProcess* p = Start(plain);
@@ -174,9 +174,9 @@ TEST_F(UpdaterE2e, ButtonsWithoutDirectXFolderAndKeysThatDoNothing) {
   DrvKey(menu, VK_ESCAPE);
   PostMessageA(menu, WM_COMMAND, IDOK, 0);
   PostMessageA(menu, WM_COMMAND, IDCANCEL, 0);
-  Sleep(1000);
-  EXPECT_TRUE(IsWindowVisible(menu));
-  EXPECT_EQ(DrvTopWindows(*p).size(), 1u) << "no box after Enter or Escape";
+  ASSERT_TRUE(DrvSync(menu));
+  EXPECT_TRUE(DrvHolds([&] { return IsWindowVisible(menu) && DrvTopWindows(*p).size() == 1; }, 300))
+      << "no box after Enter or Escape";
   std::vector<std::string> folders = NewFolders(before_);
   ASSERT_EQ(folders.size(), 1u);
   ASSERT_TRUE(DrvClick(menu, 1000));
@@ -186,8 +186,8 @@ TEST_F(UpdaterE2e, ButtonsWithoutDirectXFolderAndKeysThatDoNothing) {
   p = Start(readme);
   menu = WaitMenu(*p, "Readme");
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(Buttons(menu), (std::map<int, std::string>{
-                               {1000, "終了"}, {1001, "readme"}, {1002, "アップデート"}}));
+  EXPECT_EQ(Buttons(menu),
+            (std::map<int, std::string>{{1000, "終了"}, {1001, "readme"}, {1002, "アップデート"}}));
   ASSERT_TRUE(DrvClose(menu));
   EXPECT_EQ(Exit(p), 0);
   EXPECT_TRUE(NewFolders(before_).empty()) << "the close box removes the work folder";
@@ -265,14 +265,16 @@ TEST_F(UpdaterE2e, AbandonedUpdateKeepsTheMenuAndIgnoresItWhileBusy) {
   // While the update runs, "終了" and the close box are ignored.
   ASSERT_TRUE(DrvClick(menu, 1000));
   ASSERT_TRUE(DrvClose(menu));
-  Sleep(1000);
+  ASSERT_TRUE(DrvSync(menu));
+  ASSERT_TRUE(DrvHolds([&] { return IsWindow(menu) != FALSE; }, 300));
   ASSERT_TRUE(Answer(*p, menu, IDOK));
   ASSERT_TRUE(Answer(*p, menu, IDNO));  // pick the folder by hand?
   std::string message;
   ASSERT_TRUE(Answer(*p, menu, IDOK, &message));
   EXPECT_EQ(message, "アップデートを中止しました") << DrvUtf8(message);
-  Sleep(500);
-  EXPECT_TRUE(IsWindowVisible(menu)) << "the menu stays after an abandoned update";
+  ASSERT_TRUE(DrvSync(menu));
+  EXPECT_TRUE(DrvHolds([&] { return IsWindowVisible(menu) != FALSE; }, 300))
+      << "the menu stays after an abandoned update";
   ASSERT_EQ(NewFolders(before_).size(), 1u);
   ASSERT_TRUE(DrvClick(menu, 1000));
   EXPECT_EQ(Exit(p), 0);
@@ -283,7 +285,8 @@ TEST_F(UpdaterE2e, CompletedUpdateEndsWithZeroAndRemovesTheWorkFolder) {
   std::string game = temp_ / "game";
   CreateDirectoryA(game.c_str(), nullptr);
   Install("Complete", game);
-  std::string exe = Pack({{"install.env", Env("Complete")}, {"data\\", ""}, {"data\\new.dat", "new"}});
+  std::string exe =
+      Pack({{"install.env", Env("Complete")}, {"data\\", ""}, {"data\\new.dat", "new"}});
   DrvProcess* p = Start(exe);
   HWND menu = WaitMenu(*p, "Complete");
   ASSERT_NE(menu, nullptr);
@@ -311,7 +314,8 @@ TEST_F(UpdaterE2e, ExitsOfTheStartUp) {
   p = Start(Pack({{"readme.txt", "text"}}));
   ASSERT_TRUE(DrvAnswerBox(*p, IDOK, nullptr, &message, kWaitMs));
   EXPECT_EQ(message,
-            "起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。")
+            "起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、"
+            "等を確認してください。")
       << DrvUtf8(message);
   EXPECT_EQ(Exit(p), -1);
   EXPECT_TRUE(NewFolders(before_).empty());

@@ -26,9 +26,11 @@ const char kAbandoned[] = "アップデートを中止しました";
 const char kNotInstalled[] = "本体がインストールされていません";
 const char kTooOld[] = "アップデート元のバージョンが不適合です";
 const char kAskManual[] =
-    "[ テストゲーム ] 本体のインストール先を特定できませんでした。\nインストール先を手動で指定しますか？";
+    "[ テストゲーム ] "
+    "本体のインストール先を特定できませんでした。\nインストール先を手動で指定しますか？";
 const char kDoneTitle[] = "インストール終了";
-const char kDoneText[] = "インストールを終了しました。\n以下のメニューを選択してＯＫを押して下さい。";
+const char kDoneText[] =
+    "インストールを終了しました。\n以下のメニューを選択してＯＫを押して下さい。";
 const char kSetupTitle[] = "アップデート先のフォルダの指定";
 const char kReadmeLabel[] = "更新内容を読む";
 constexpr uint64_t kStamp = 132223104000000000ULL;  // 2020-01-01 00:00 UTC
@@ -138,7 +140,8 @@ class UpdateE2e : public ::testing::Test {
     w.Folder("data");
     w.File("data\\new.dat", testpayload::SampleData(300000), kStamp + kSecond);
     std::string updater = dir_ / "updater.exe";
-    ASSERT_TRUE(WriteFileBytes(updater, w.Finish(ReadFileBytes(DrvProgramFolder() + "update_menu.exe"))));
+    ASSERT_TRUE(
+        WriteFileBytes(updater, w.Finish(ReadFileBytes(DrvProgramFolder() + "update_menu.exe"))));
     report_ = dir_ / "report.txt";
     ASSERT_TRUE(DrvStart(&app_, updater, "\"" + report_ + "\"", dir_.path.c_str()));
     main_ = DrvWaitWindow(app_, kMenuClass);
@@ -290,8 +293,8 @@ TEST_F(UpdateE2e, ManualRouteAndTheCloseBoxStartNothing) {
   EXPECT_EQ(Runs(1), std::vector<std::string>{"0|" + game_});
   EXPECT_EQ(ReadFileBytes(game_ + "\\Game.exe"), ReadFileBytes(recorder_));
   EXPECT_EQ(Reg("SavePath"), game_ + "\\save");
-  Sleep(1500);  // time enough for a wrongly started game to leave its note
-  EXPECT_FALSE(FileExists(log_));
+  // Time enough for a wrongly started game to leave its note.
+  EXPECT_TRUE(DrvHolds([&] { return !FileExists(log_); }, 1500));
 }
 
 TEST_F(UpdateE2e, AbandonedRunsWriteNothingAndTheNextRunIsLikeTheFirst) {
@@ -341,7 +344,8 @@ TEST_F(UpdateE2e, AbandonedRunsWriteNothingAndTheNextRunIsLikeTheFirst) {
   EXPECT_EQ(Runs(5).back(), "0|" + game_);
   EXPECT_EQ(Ini("Path"), game_);
   ASSERT_TRUE(DrvWaitFor([&] { return FileExists(log_); }));
-  Sleep(1500);
+  // Time enough for a second, wrong start to add its line.
+  DrvHolds([&] { return Lines(ReadFileBytes(log_)).size() <= 1; }, 1500);
   std::vector<std::string> starts = Lines(ReadFileBytes(log_));
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(Split(starts[0]).back(), "\"Game.exe\"");
