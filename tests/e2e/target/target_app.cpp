@@ -38,7 +38,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (__argc < 4) return 100;
   CoInitialize(nullptr);
   FfsetDirectOpen(1);
-  if (EnvLoad(__argv[2]) != 0) return 101;
+  EnvLoad(__argv[2]);
   SetMainWindow(MakeMainWindow(instance));
 
   std::string before = CurrentDirectory();
