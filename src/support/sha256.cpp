@@ -79,7 +79,7 @@ void Sha256Update(Sha256* s, const void* bytes, size_t count) {
     s->blockUsed = 0;
   }
   for (; count >= 64; p += 64, count -= 64) Compress(s->state, p);
-  memcpy(s->block, p, count);
+  if (count) memcpy(s->block, p, count);
   s->blockUsed = static_cast<uint32_t>(count);
 }
 

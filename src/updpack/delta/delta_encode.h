@@ -1,0 +1,30 @@
+// The delta encoder: finds the new file's long matches in the base through
+// a hash index, stretches each along its diagonal over the bytes around it
+// where most still agree (so code whose addresses moved costs a few
+// difference bytes, not literals), and writes the instructions with
+// delta_write. Shares nothing between calls: several files may be encoded
+// at once on several threads. Memory: the index (at most 8 bytes for each
+// of maxEntries positions) and the packed delta; the two files are the
+// caller's (mapped, usually).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct DeltaEncodeOptions {
+  int level = 9;                   // zlib level of the three streams
+  uint32_t maxEntries = 1u << 25;  // base positions indexed at most
+  uint32_t minMatch = 12;          // shortest exact match that starts a new diagonal
+  uint32_t chainLimit = 24;        // candidates tried at one position
+};
+
+struct DeltaEncodeStats {
+  uint32_t copies, adds, literals;
+  uint64_t copyBytes, addBytes, literalBytes;
+};
+
+// Puts the delta stream that makes next from base into out. 0, or -1 when
+// memory or zlib failed. stats may be null.
+int DeltaEncode(const unsigned char* base, uint32_t baseSize, const unsigned char* next,
+                uint32_t newSize, const DeltaEncodeOptions& options,
+                std::vector<unsigned char>* out, DeltaEncodeStats* stats = nullptr);
