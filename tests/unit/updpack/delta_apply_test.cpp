@@ -86,8 +86,10 @@ TEST(DeltaApply, OutputLongerOrShorter) {
   EXPECT_EQ(Apply(shorter, base).code, kDeltaWrongSize);
   Bytes longer = Builder(base).Copy(0, 4000).Copy(0, 1).End(made);
   EXPECT_EQ(Apply(longer, base).code, kDeltaWrongSize);
-  Bytes oneTooMany = Builder(base).Copy(0, 4001).End(made);
-  Applied a = Apply(oneTooMany, base);
+  // Nothing beyond the announced size reaches the sink.
+  Bytes big = Random(kChunk + 10, 15);
+  Bytes chunk = Slice(big, 0, kChunk);
+  Applied a = Apply(Builder(big).Copy(0, kChunk + 1).End(chunk), big);
   EXPECT_EQ(a.code, kDeltaWrongSize);
   EXPECT_TRUE(a.out.writes.empty());
 }
