@@ -8,7 +8,7 @@
 namespace {
 
 constexpr uint32_t kInputBytes = 32768;
-constexpr uint32_t kControlBytes = 4096;
+constexpr uint32_t kBufferBytes = 4096;
 
 uint32_t Get32(const unsigned char* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -22,15 +22,17 @@ struct Inflater {
   uint32_t next;  // delta offset of the next byte to read
   uint32_t left;  // packed bytes not read yet
   unsigned char in[kInputBytes];
+  unsigned char buf[kBufferBytes];  // inflated bytes for varints
+  uint32_t at, have;
 };
 
 struct ApplyState {
   Inflater control, difference, literal;
-  unsigned char controlBuf[kControlBytes];
-  uint32_t controlAt, controlHave;
   unsigned char out[kPayloadChunkSize];
   unsigned char diff[kPayloadChunkSize];
-  uint32_t consumed;  // delta bytes read by all three
+  uint32_t consumed;       // delta bytes read by all three
+  uint64_t addLeft;        // bytes of the current add its runs have not covered yet
+  uint64_t same, changed;  // what is left of the current pair of runs
 };
 
 int Open(Inflater* f, uint32_t offset, uint32_t bytes) {
@@ -39,6 +41,7 @@ int Open(Inflater* f, uint32_t offset, uint32_t bytes) {
   f->ended = false;
   f->next = offset;
   f->left = bytes;
+  f->at = f->have = 0;
   int r = inflateInit(&f->z);
   if (r == Z_MEM_ERROR) return kDeltaNoMemory;
   if (r != Z_OK) return kDeltaCorrupt;
@@ -80,16 +83,22 @@ int InflateSome(Inflater* f, const DeltaReader& delta, uint32_t* consumed, unsig
   return kDeltaOk;
 }
 
+// n bytes: first what the varint buffer holds, then straight from zlib.
 int InflateExactly(Inflater* f, const DeltaReader& delta, uint32_t* consumed, unsigned char* out,
                    uint32_t n) {
+  uint32_t buffered = f->have - f->at < n ? f->have - f->at : n;
+  memcpy(out, f->buf + f->at, buffered);
+  f->at += buffered;
+  if (buffered == n) return kDeltaOk;
   uint32_t got = 0;
-  int r = InflateSome(f, delta, consumed, out, n, &got);
+  int r = InflateSome(f, delta, consumed, out + buffered, n - buffered, &got);
   if (r != kDeltaOk) return r;
-  return got == n ? kDeltaOk : kDeltaCorrupt;
+  return got == n - buffered ? kDeltaOk : kDeltaCorrupt;
 }
 
 // The stream must end here, with its packed bytes used up exactly.
 int Finish(Inflater* f, const DeltaReader& delta, uint32_t* consumed) {
+  if (f->at != f->have) return kDeltaCorrupt;
   unsigned char extra;
   uint32_t got = 0;
   int r = InflateSome(f, delta, consumed, &extra, 1, &got);
@@ -98,28 +107,60 @@ int Finish(Inflater* f, const DeltaReader& delta, uint32_t* consumed) {
   return kDeltaOk;
 }
 
-// *end is set when the control stream has ended before the varint's first
-// byte (a clean end between instructions).
-int ReadVarint(ApplyState* s, const DeltaReader& delta, uint64_t* value, bool* end) {
+// *end is set when the stream has ended before the varint's first byte (a
+// clean end between instructions).
+int ReadVarint(Inflater* f, const DeltaReader& delta, uint32_t* consumed, uint64_t* value,
+               bool* end) {
   *value = 0;
   *end = false;
   for (int i = 0; i < 5; ++i) {
-    if (s->controlAt == s->controlHave) {
+    if (f->at == f->have) {
       uint32_t got = 0;
-      int r = InflateSome(&s->control, delta, &s->consumed, s->controlBuf, kControlBytes, &got);
+      int r = InflateSome(f, delta, consumed, f->buf, kBufferBytes, &got);
       if (r != kDeltaOk) return r;
       if (got == 0) {
         *end = i == 0;
         return i == 0 ? kDeltaOk : kDeltaCorrupt;
       }
-      s->controlAt = 0;
-      s->controlHave = got;
+      f->at = 0;
+      f->have = got;
     }
-    unsigned char b = s->controlBuf[s->controlAt++];
+    unsigned char b = f->buf[f->at++];
     *value |= static_cast<uint64_t>(b & 0x7F) << (7 * i);
     if (!(b & 0x80)) return kDeltaOk;
   }
   return kDeltaCorrupt;
+}
+
+// An add's differences over n bytes at `at`: runs of unchanged bytes and
+// of changed ones, each pair within the add.
+int AddDifferences(ApplyState* s, const DeltaReader& delta, unsigned char* at, uint32_t n,
+                   uint64_t* same, uint64_t* changed) {
+  while (n > 0) {
+    if (*same == 0 && *changed == 0) {
+      bool end = false;
+      int r = ReadVarint(&s->difference, delta, &s->consumed, same, &end);
+      if (r == kDeltaOk) r = ReadVarint(&s->difference, delta, &s->consumed, changed, &end);
+      if (r == kDeltaOk && end) r = kDeltaCorrupt;
+      if (r != kDeltaOk) return r;
+      if ((*same == 0 && *changed == 0) || *same + *changed > s->addLeft) return kDeltaCorrupt;
+      s->addLeft -= *same + *changed;
+    }
+    uint32_t skip = *same < n ? static_cast<uint32_t>(*same) : n;
+    at += skip;
+    n -= skip;
+    *same -= skip;
+    uint32_t take = *changed < n ? static_cast<uint32_t>(*changed) : n;
+    if (take > 0) {
+      int r = InflateExactly(&s->difference, delta, &s->consumed, s->diff, take);
+      if (r != kDeltaOk) return r;
+      for (uint32_t i = 0; i < take; ++i) at[i] = static_cast<unsigned char>(at[i] + s->diff[i]);
+      at += take;
+      n -= take;
+      *changed -= take;
+    }
+  }
+  return kDeltaOk;
 }
 
 struct Output {
@@ -152,12 +193,7 @@ int Produce(ApplyState* s, Output* o, uint32_t kind, uint32_t n, uint32_t baseAt
     } else {
       if (base.readAt(base.context, baseAt, at, piece) != 0) return kDeltaReadFailed;
       baseAt += piece;
-      if (kind == kDeltaKindAdd) {
-        r = InflateExactly(&s->difference, delta, &s->consumed, s->diff, piece);
-        for (uint32_t i = 0; r == kDeltaOk && i < piece; ++i) {
-          at[i] = static_cast<unsigned char>(at[i] + s->diff[i]);
-        }
-      }
+      if (kind == kDeltaKindAdd) r = AddDifferences(s, delta, at, piece, &s->same, &s->changed);
     }
     if (r != kDeltaOk) return r;
     o->used += piece;
@@ -183,7 +219,7 @@ int Run(ApplyState* s, const DeltaHeader& h, const DeltaReader& delta, const Del
   while (r == kDeltaOk) {
     uint64_t head = 0, move = 0;
     bool end = false;
-    r = ReadVarint(s, delta, &head, &end);
+    r = ReadVarint(&s->control, delta, &s->consumed, &head, &end);
     if (r != kDeltaOk) break;
     if (end) {
       if (made != h.newSize) r = kDeltaWrongSize;
@@ -200,7 +236,7 @@ int Run(ApplyState* s, const DeltaHeader& h, const DeltaReader& delta, const Del
       break;
     }
     if (kind != kDeltaKindLiteral) {
-      r = ReadVarint(s, delta, &move, &end);
+      r = ReadVarint(&s->control, delta, &s->consumed, &move, &end);
       if (r == kDeltaOk && end) r = kDeltaCorrupt;
       if (r != kDeltaOk) break;
       int64_t step = static_cast<int64_t>(move >> 1) ^ -static_cast<int64_t>(move & 1);
@@ -210,6 +246,8 @@ int Run(ApplyState* s, const DeltaHeader& h, const DeltaReader& delta, const Del
         break;
       }
     }
+    s->addLeft = n;
+    s->same = s->changed = 0;
     r = Produce(s, &o, kind, static_cast<uint32_t>(n), static_cast<uint32_t>(baseAt), delta, base,
                 position);
     if (kind != kDeltaKindLiteral) baseAt += static_cast<int64_t>(n);
@@ -272,7 +310,6 @@ int DeltaApply(const DeltaHeader& header, const DeltaReader& delta, const DeltaR
   if (baseSize != header.baseSize) return kDeltaBaseDiffers;
   ApplyState* s = static_cast<ApplyState*>(malloc(sizeof(ApplyState)));
   if (!s) return kDeltaNoMemory;
-  s->controlAt = s->controlHave = 0;
   s->consumed = kDeltaHeaderBytes;
   uint32_t at = kDeltaHeaderBytes;
   int r = Open(&s->control, at, header.controlBytes);

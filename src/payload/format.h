@@ -87,8 +87,11 @@ constexpr int kPayloadStartupMode = 1;
 // first, at most 5 bytes), n = v >> 2 bytes (n >= 1), of kind v & 3:
 //   0 copy:    a zigzag varint moves the base position (from the end of the
 //              last copy or add; 0 at first), then n base bytes are output;
-//   1 add:     as copy, each byte plus the next byte of the difference
-//              stream (mod 256);
+//   1 add:     as copy, with some bytes changed: the difference stream
+//              gives pairs of runs, a varint of unchanged bytes and a
+//              varint of changed ones followed by that many differences
+//              (added mod 256), until the n bytes are covered; a pair may
+//              not reach past them, nor be two zeros;
 //   2 literal: the next n bytes of the literal stream are output;
 //   3 refused.
 // A copy or add outside the base, output beyond the new size, and anything

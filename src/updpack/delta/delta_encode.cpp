@@ -9,9 +9,6 @@
 
 namespace {
 
-// Exact runs at least this long inside a stretched region become copies:
-// shorter ones cost less as zero difference bytes than as an instruction.
-constexpr uint32_t kCopyRun = 48;
 // A new diagonal must beat the current one by this many bytes over its span.
 constexpr uint32_t kSwitchGain = 8;
 // Unit in which a stretched region is judged.
@@ -97,7 +94,7 @@ int64_t Agreement(const Encoder& e, int64_t n, int64_t len, int64_t diag) {
 void EmitAgreeing(Encoder* e, int64_t n, int64_t end, int64_t diag) {
   while (n < end) {
     int64_t run = ForwardRun(*e, n, n + diag, end - n);
-    if (run >= kCopyRun || run == end - n) {
+    if (run >= e->options->copyRun || run == end - n) {
       DeltaWriteCopy(&e->writer, n + diag, static_cast<uint32_t>(run));
       e->stats.copies++;
       e->stats.copyBytes += run;
@@ -108,7 +105,7 @@ void EmitAgreeing(Encoder* e, int64_t n, int64_t end, int64_t diag) {
     int64_t a = n + run;
     while (a < end) {
       int64_t r = ForwardRun(*e, a, a + diag, end - a);
-      if (r >= kCopyRun) break;
+      if (r >= e->options->copyRun) break;
       a += r + 1;
     }
     if (a > end) a = end;

@@ -41,7 +41,7 @@ void Put(DeltaWriter* w, DeltaDeflater* d, const unsigned char* bytes, size_t n)
   if (d->pending.size() >= kPendingBytes && !Drain(d, false)) w->failed = true;
 }
 
-void PutVarint(DeltaWriter* w, uint64_t v) {
+void PutVarint(DeltaWriter* w, DeltaDeflater* d, uint64_t v) {
   unsigned char bytes[10];
   size_t n = 0;
   while (v >= 0x80) {
@@ -49,16 +49,16 @@ void PutVarint(DeltaWriter* w, uint64_t v) {
     v >>= 7;
   }
   bytes[n++] = static_cast<unsigned char>(v);
-  Put(w, &w->control, bytes, n);
+  Put(w, d, bytes, n);
 }
 
 void PutHead(DeltaWriter* w, uint32_t kind, uint32_t n) {
-  PutVarint(w, (static_cast<uint64_t>(n) << 2) | kind);
+  PutVarint(w, &w->control, (static_cast<uint64_t>(n) << 2) | kind);
 }
 
 void PutMove(DeltaWriter* w, int64_t baseAt) {
   int64_t step = baseAt - w->baseAt;
-  PutVarint(w, (static_cast<uint64_t>(step) << 1) ^ static_cast<uint64_t>(step >> 63));
+  PutVarint(w, &w->control, (static_cast<uint64_t>(step) << 1) ^ static_cast<uint64_t>(step >> 63));
 }
 
 void Put32(std::vector<unsigned char>* out, uint32_t v) {
@@ -95,14 +95,21 @@ void DeltaWriteAdd(DeltaWriter* w, int64_t baseAt, const unsigned char* baseByte
                    const unsigned char* newBytes, uint32_t n) {
   PutHead(w, kDeltaKindAdd, n);
   PutMove(w, baseAt);
+  // Runs of unchanged bytes, then of changed ones with their differences.
   unsigned char diff[4096];
   for (uint32_t at = 0; at < n;) {
-    uint32_t piece = n - at < sizeof diff ? n - at : static_cast<uint32_t>(sizeof diff);
-    for (uint32_t i = 0; i < piece; ++i) {
-      diff[i] = static_cast<unsigned char>(newBytes[at + i] - baseBytes[at + i]);
+    uint32_t same = 0;
+    while (at + same < n && newBytes[at + same] == baseBytes[at + same]) ++same;
+    uint32_t changed = 0;
+    while (at + same + changed < n && changed < sizeof diff &&
+           newBytes[at + same + changed] != baseBytes[at + same + changed]) {
+      uint32_t i = at + same + changed;
+      diff[changed++] = static_cast<unsigned char>(newBytes[i] - baseBytes[i]);
     }
-    Put(w, &w->difference, diff, piece);
-    at += piece;
+    PutVarint(w, &w->difference, same);
+    PutVarint(w, &w->difference, changed);
+    Put(w, &w->difference, diff, changed);
+    at += same + changed;
   }
   w->baseAt = baseAt + n;
   w->made += n;

@@ -218,4 +218,34 @@ TEST(DeltaApply, BadInstructions) {
   }
 }
 
+// An add's pairs of runs: one that reaches past the add, or two zeros, is
+// corrupt; pairs that cover it exactly apply.
+TEST(DeltaApply, DifferenceRuns) {
+  Bytes base = Random(100, 16);
+  Bytes made = Slice(base, 0, 10);
+  made[3] = static_cast<unsigned char>(made[3] + 5);
+  struct Case {
+    Bytes runs;
+    int code;
+  } cases[] = {
+      {{3, 1, 5, 6, 0}, kDeltaOk},             // 3 same, 1 changed (+5), 6 same
+      {{3, 1, 5, 7, 0}, kDeltaCorrupt},        // one byte past the add
+      {{0, 0, 3, 1, 5, 6, 0}, kDeltaCorrupt},  // two zeros
+      {{3, 1, 5, 5, 0}, kDeltaCorrupt},        // one byte short: the stream ends
+  };
+  for (const Case& c : cases) {
+    DeltaWriter w;
+    DeltaWriterBegin(&w, 6);
+    w.control.pending = {static_cast<unsigned char>((10 << 2) | kDeltaKindAdd), 0};
+    w.difference.pending = c.runs;
+    Bytes delta;
+    DeltaWriterEnd(&w, 100, Sha(base).data(), 10, Sha(made).data(), &delta);
+    Applied a = Apply(delta, base);
+    EXPECT_EQ(a.code, c.code) << testing::PrintToString(c.runs);
+    if (c.code == kDeltaOk) {
+      EXPECT_EQ(a.out.data, made);
+    }
+  }
+}
+
 }  // namespace
