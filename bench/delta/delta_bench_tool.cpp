@@ -51,7 +51,9 @@ int Encode(const char* basePath, const char* newPath, const char* outPath) {
   DeltaEncodeOptions options;
   if (getenv("CR")) options.copyRun = atoi(getenv("CR"));
   if (getenv("MM")) options.minMatch = atoi(getenv("MM"));
+  if (getenv("NM")) options.nearMatch = atoi(getenv("NM"));
   if (getenv("CL")) options.chainLimit = atoi(getenv("CL"));
+  if (getenv("ME")) options.maxEntries = atoi(getenv("ME"));
   DeltaEncodeStats stats;
   if (DeltaEncode(base.data(), static_cast<uint32_t>(base.size()), next.data(),
                   static_cast<uint32_t>(next.size()), options, &delta, &stats) != 0) {

@@ -94,7 +94,8 @@ Resource Make(Rng* r, uint32_t serial) {
 }
 
 bool Write(const char* path, const std::vector<Resource>& all) {
-  Bytes out = {'A', 'R', 'C', '1'};
+  Bytes out;
+  for (char c : {'A', 'R', 'C', '1'}) out.push_back(static_cast<unsigned char>(c));
   auto put32 = [&](uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
   };

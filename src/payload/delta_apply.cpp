@@ -213,6 +213,7 @@ int Run(ApplyState* s, const DeltaHeader& h, const DeltaReader& delta, const Del
   o.used = 0;
   o.written = 0;
   Sha256Begin(&o.sha);
+  int64_t recent[kDeltaRecentEnds] = {0, 0, 0, 0};  // ends of the last copies and adds
   int64_t baseAt = 0;
   uint64_t made = 0;
   int r = kDeltaOk;
@@ -239,8 +240,10 @@ int Run(ApplyState* s, const DeltaHeader& h, const DeltaReader& delta, const Del
       r = ReadVarint(&s->control, delta, &s->consumed, &move, &end);
       if (r == kDeltaOk && end) r = kDeltaCorrupt;
       if (r != kDeltaOk) break;
+      uint64_t slot = move & (kDeltaRecentEnds - 1);
+      move >>= 2;
       int64_t step = static_cast<int64_t>(move >> 1) ^ -static_cast<int64_t>(move & 1);
-      baseAt += step;
+      baseAt = recent[slot] + step;
       if (baseAt < 0 || baseAt + static_cast<int64_t>(n) > static_cast<int64_t>(h.baseSize)) {
         r = kDeltaOutsideBase;
         break;
@@ -250,7 +253,10 @@ int Run(ApplyState* s, const DeltaHeader& h, const DeltaReader& delta, const Del
     s->same = s->changed = 0;
     r = Produce(s, &o, kind, static_cast<uint32_t>(n), static_cast<uint32_t>(baseAt), delta, base,
                 position);
-    if (kind != kDeltaKindLiteral) baseAt += static_cast<int64_t>(n);
+    if (kind != kDeltaKindLiteral) {
+      for (uint32_t k = kDeltaRecentEnds - 1; k > 0; --k) recent[k] = recent[k - 1];
+      recent[0] = baseAt + static_cast<int64_t>(n);
+    }
     made += n;
   }
   if (r == kDeltaOk) r = Flush(s, &o, position + s->consumed);

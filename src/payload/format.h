@@ -85,8 +85,11 @@ constexpr int kPayloadStartupMode = 1;
 // The control stream, inflated, is a list of instructions that build the
 // new file from its start; each begins with a varint v (7 bits a byte, low
 // first, at most 5 bytes), n = v >> 2 bytes (n >= 1), of kind v & 3:
-//   0 copy:    a zigzag varint moves the base position (from the end of the
-//              last copy or add; 0 at first), then n base bytes are output;
+//   0 copy:    a varint m places it in the base: at recent[m & 3] plus
+//              the zigzag value m >> 2 (zigzag: 0, -1, 1, -2, ...), where
+//              recent[0..3] are the ends of the last four copies and adds,
+//              latest first (0 before there were any); then n base bytes
+//              are output;
 //   1 add:     as copy, with some bytes changed: the difference stream
 //              gives pairs of runs, a varint of unchanged bytes and a
 //              varint of changed ones followed by that many differences
@@ -104,3 +107,4 @@ constexpr const char kDeltaMagic[] = "UDLT";
 constexpr uint32_t kDeltaKindCopy = 0;
 constexpr uint32_t kDeltaKindAdd = 1;
 constexpr uint32_t kDeltaKindLiteral = 2;
+constexpr uint32_t kDeltaRecentEnds = 4;

@@ -51,12 +51,27 @@ struct Match {
   int64_t start;  // in the new file
   int64_t pos;    // in the base
   int64_t len;
+  int cost;  // bytes its base position takes in the control stream
 };
 
-// The longest match through new position n, reaching back no further than
-// floor.
+// Bytes of the varint that places a copy at b (see delta_write's PutMove).
+int MoveCost(const DeltaWriter& w, int64_t b) {
+  int64_t step = static_cast<int64_t>(std::llabs(b - w.recent[0]));
+  for (int64_t r : w.recent) step = std::min<int64_t>(step, std::llabs(b - r));
+  uint64_t v = static_cast<uint64_t>(step) << 3;
+  int bytes = 1;
+  while (v >= 0x80) {
+    v >>= 7;
+    ++bytes;
+  }
+  return bytes;
+}
+
+// The match through new position n that is worth most (its length less
+// what placing it costs), reaching back no further than floor.
 Match FindMatch(const Encoder& e, int64_t n, int64_t floor, int64_t diag) {
-  Match best{n, 0, 0};
+  Match best{n, 0, 0, 0};
+  int64_t bestValue = 0;
   auto consider = [&](int64_t b) {
     int64_t fwd = ForwardRun(e, n, b, INT64_MAX);
     // A match must reach forward, or the scan would not advance.
@@ -65,7 +80,12 @@ Match FindMatch(const Encoder& e, int64_t n, int64_t floor, int64_t diag) {
       return;
     }
     int64_t back = BackwardRun(e, n, b, n - floor);
-    if (back + fwd > best.len) best = Match{n - back, b - back, back + fwd};
+    int cost = MoveCost(e.writer, b - back);
+    int64_t value = back + fwd - 4 * cost;
+    if (value > bestValue || best.len == 0) {
+      best = Match{n - back, b - back, back + fwd, cost};
+      bestValue = value;
+    }
   };
   if (n + diag >= 0 && n + diag < e.baseSize) consider(n + diag);
   if (e.index.heads.empty() || n + static_cast<int64_t>(kDeltaHashBytes) > e.newSize) return best;
@@ -206,9 +226,11 @@ void Scan(Encoder* e) {
   int64_t diag = 0;
   int64_t scan = 0;
   const int64_t minMatch = e->options->minMatch;
+  const int64_t nearMatch = std::min<int64_t>(minMatch, e->options->nearMatch);
   while (scan < e->newSize) {
     Match m = FindMatch(*e, scan, pending, diag);
-    if (m.len < minMatch) {
+    // A match near a recent copy is cheap to place: a shorter one pays.
+    if (m.len < (m.cost <= 2 ? nearMatch : minMatch)) {
       ++scan;
       continue;
     }

@@ -13,9 +13,10 @@
 
 struct DeltaEncodeOptions {
   int level = 9;                   // zlib level of the three streams
-  uint32_t maxEntries = 1u << 25;  // base positions indexed at most
-  uint32_t minMatch = 12;          // shortest exact match that starts a new diagonal
-  uint32_t chainLimit = 24;        // candidates tried at one position
+  uint32_t maxEntries = 1u << 24;  // base positions indexed at most
+  uint32_t minMatch = 40;          // shortest exact match that starts a new diagonal
+  uint32_t nearMatch = 12;         // the same, near the end of a recent copy
+  uint32_t chainLimit = 64;        // candidates tried at one position
   // Exact runs at least this long inside a stretched region become copies;
   // shorter ones cost less as zero difference bytes than as instructions.
   int64_t copyRun = 4096;

@@ -1,5 +1,6 @@
 #include "updpack/delta/delta_write.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "payload/format.h"
@@ -56,9 +57,20 @@ void PutHead(DeltaWriter* w, uint32_t kind, uint32_t n) {
   PutVarint(w, &w->control, (static_cast<uint64_t>(n) << 2) | kind);
 }
 
+// Relative to whichever recent end is nearest.
 void PutMove(DeltaWriter* w, int64_t baseAt) {
-  int64_t step = baseAt - w->baseAt;
-  PutVarint(w, &w->control, (static_cast<uint64_t>(step) << 1) ^ static_cast<uint64_t>(step >> 63));
+  uint32_t slot = 0;
+  for (uint32_t k = 1; k < kDeltaRecentEnds; ++k) {
+    if (std::llabs(baseAt - w->recent[k]) < std::llabs(baseAt - w->recent[slot])) slot = k;
+  }
+  int64_t step = baseAt - w->recent[slot];
+  uint64_t zigzag = (static_cast<uint64_t>(step) << 1) ^ static_cast<uint64_t>(step >> 63);
+  PutVarint(w, &w->control, (zigzag << 2) | slot);
+}
+
+void Remember(DeltaWriter* w, int64_t end) {
+  for (uint32_t k = kDeltaRecentEnds - 1; k > 0; --k) w->recent[k] = w->recent[k - 1];
+  w->recent[0] = end;
 }
 
 void Put32(std::vector<unsigned char>* out, uint32_t v) {
@@ -73,7 +85,7 @@ void Stop(DeltaDeflater* d) {
 }  // namespace
 
 int DeltaWriterBegin(DeltaWriter* w, int level) {
-  w->baseAt = 0;
+  for (int64_t& r : w->recent) r = 0;
   w->made = 0;
   w->failed = false;
   w->control.open = w->difference.open = w->literal.open = false;
@@ -87,7 +99,7 @@ int DeltaWriterBegin(DeltaWriter* w, int level) {
 void DeltaWriteCopy(DeltaWriter* w, int64_t baseAt, uint32_t n) {
   PutHead(w, kDeltaKindCopy, n);
   PutMove(w, baseAt);
-  w->baseAt = baseAt + n;
+  Remember(w, baseAt + n);
   w->made += n;
 }
 
@@ -111,7 +123,7 @@ void DeltaWriteAdd(DeltaWriter* w, int64_t baseAt, const unsigned char* baseByte
     Put(w, &w->difference, diff, changed);
     at += same + changed;
   }
-  w->baseAt = baseAt + n;
+  Remember(w, baseAt + n);
   w->made += n;
 }
 

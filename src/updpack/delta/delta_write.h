@@ -20,8 +20,8 @@ struct DeltaDeflater {
 
 struct DeltaWriter {
   DeltaDeflater control, difference, literal;
-  int64_t baseAt;  // base position after the last copy or add
-  uint64_t made;   // bytes of the new file described so far
+  int64_t recent[4];  // ends of the last four copies and adds, latest first
+  uint64_t made;      // bytes of the new file described so far
   bool failed;
 };
 
