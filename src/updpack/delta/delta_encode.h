@@ -3,9 +3,10 @@
 // where most still agree (so code whose addresses moved costs a few
 // difference bytes, not literals), and writes the instructions with
 // delta_write. Shares nothing between calls: several files may be encoded
-// at once on several threads. Memory: the index (at most 8 bytes for each
-// of maxEntries positions) and the packed delta; the two files are the
-// caller's (mapped, usually).
+// at once on several threads. Memory: the index (at most 12 bytes for each
+// of maxEntries positions: 192 MiB at the default, whatever the base's
+// size; a 2 GiB base is indexed every 128th byte) and the packed delta;
+// the two files are the caller's (mapped, usually).
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@ struct DeltaEncodeOptions {
   uint32_t maxEntries = 1u << 24;  // base positions indexed at most
   uint32_t minMatch = 40;          // shortest exact match that starts a new diagonal
   uint32_t nearMatch = 12;         // the same, near the end of a recent copy
-  uint32_t chainLimit = 64;        // candidates tried at one position
+  uint32_t chainLimit = 24;        // candidates tried at one position
   // Exact runs at least this long inside a stretched region become copies;
   // shorter ones cost less as zero difference bytes than as instructions.
   int64_t copyRun = 4096;
