@@ -1,7 +1,9 @@
 // The delta codec from the command line, for delta_bench.sh:
 //   delta_bench_tool encode BASE NEW DELTA   the delta stream (as in a payload)
 //   delta_bench_tool apply BASE DELTA OUT    the new file, base read with seeks
-// Exit code 0, or 1 with a message.
+// Exit code 0, or 1 with a message. For tuning, the environment may set
+// the encoder options MM (minMatch), NM (nearMatch), CL (chainLimit), CR
+// (copyRun) and ME (maxEntries).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

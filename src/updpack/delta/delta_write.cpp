@@ -73,8 +73,8 @@ void Remember(DeltaWriter* w, int64_t end) {
   w->recent[0] = end;
 }
 
-void Put32(std::vector<unsigned char>* out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(v >> (8 * i)));
+void Put32(unsigned char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
 void Stop(DeltaDeflater* d) {
@@ -139,15 +139,16 @@ int DeltaWriterEnd(DeltaWriter* w, uint32_t baseSize, const unsigned char* baseS
             Drain(&w->literal, true);
   DeltaWriterAbandon(w);
   if (!ok) return -1;
-  out->clear();
-  out->insert(out->end(), kDeltaMagic, kDeltaMagic + 4);
-  Put32(out, baseSize);
-  out->insert(out->end(), baseSha, baseSha + kSha256Bytes);
-  Put32(out, newSize);
-  out->insert(out->end(), newSha, newSha + kSha256Bytes);
-  Put32(out, static_cast<uint32_t>(w->control.packed.size()));
-  Put32(out, static_cast<uint32_t>(w->difference.packed.size()));
-  Put32(out, static_cast<uint32_t>(w->literal.packed.size()));
+  unsigned char header[kDeltaHeaderBytes];
+  memcpy(header, kDeltaMagic, 4);
+  Put32(header + 4, baseSize);
+  memcpy(header + 8, baseSha, kSha256Bytes);
+  Put32(header + 40, newSize);
+  memcpy(header + 44, newSha, kSha256Bytes);
+  Put32(header + 76, static_cast<uint32_t>(w->control.packed.size()));
+  Put32(header + 80, static_cast<uint32_t>(w->difference.packed.size()));
+  Put32(header + 84, static_cast<uint32_t>(w->literal.packed.size()));
+  out->assign(header, header + kDeltaHeaderBytes);
   for (DeltaDeflater* d : {&w->control, &w->difference, &w->literal}) {
     out->insert(out->end(), d->packed.begin(), d->packed.end());
     std::vector<unsigned char>().swap(d->packed);
