@@ -79,7 +79,7 @@ std::string PeImage(size_t extra) {
   image[64 + 4 + 16] = static_cast<char>(224);  // size of the optional header
   image[88] = 0x0B;                             // PE32 magic 0x10B
   image[89] = 0x01;
-  image[88 + 92] = 16;                          // number of directories
+  image[88 + 92] = 16;  // number of directories
   return image + std::string(extra, 'i');
 }
 
@@ -269,10 +269,10 @@ TEST(PayloadReadEntry, UnsafeNamesAreCorrupt) {
 }
 
 TEST(PayloadNameIsSafe, RefusesNamesThatLeaveTheDestination) {
-  for (const char* name : {"..\\evil.txt", "a\\..\\..\\evil.txt", "C:\\evil.txt", "C:evil.txt",
-                           "\\evil.txt", "\\\\server\\share\\x", "/etc/evil", "a/../../b",
-                           "file.txt:stream", "a\\\\b.txt", ".\\x", "a\\. \\b", "...\\x", "..",
-                           "dir\\.."}) {
+  for (const char* name :
+       {"..\\evil.txt", "a\\..\\..\\evil.txt", "C:\\evil.txt", "C:evil.txt", "\\evil.txt",
+        "\\\\server\\share\\x", "/etc/evil", "a/../../b", "file.txt:stream", "a\\\\b.txt", ".\\x",
+        "a\\. \\b", "...\\x", "..", "dir\\.."}) {
     EXPECT_FALSE(PayloadNameIsSafe(name, false, IsLeadByte)) << name;
     EXPECT_FALSE(PayloadNameIsSafe(name, true, IsLeadByte)) << name;
   }
@@ -306,6 +306,41 @@ TEST(PayloadNameIsSafe, AcceptsOrdinaryRelativeNames) {
   EXPECT_FALSE(PayloadNameIsSafe("", false, IsLeadByte));
   EXPECT_FALSE(PayloadNameIsSafe("", true, IsLeadByte));
   EXPECT_FALSE(PayloadNameIsSafe("dir\\", false, IsLeadByte));
+}
+
+}  // namespace
+
+namespace {
+
+// A delta entry (format.h) is refused by a reader that does not know it,
+// and its stream is no zlib stream either, should one take it for a file.
+TEST(PayloadReadEntry, RefusesADeltaEntry) {
+  std::string delta = std::string(kDeltaMagic, 4) + std::string(kDeltaHeaderBytes - 4, '\0');
+  std::string raw;
+  Put16(&raw, 6);
+  raw += std::string("a.arc", 6);  // NUL included
+  Put32(&raw, kPayloadDeltaSize);
+  Put32(&raw, static_cast<uint32_t>(delta.size()));
+  raw += std::string(8, '\0') + delta;
+  PayloadEntry entry;
+  EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(raw), &entry), kPayloadCorrupt);
+
+  std::string stream = delta;
+  FILE* f = TempFileWith(stream);
+  std::vector<unsigned char> in(kPayloadChunkSize), out(kPayloadChunkSize);
+  std::string written;
+  PayloadSink sink{&written,
+                   [](void* c, const unsigned char* d, uint32_t n) {
+                     static_cast<std::string*>(c)->append(reinterpret_cast<const char*>(d), n);
+                     return 0;
+                   },
+                   nullptr};
+  uint32_t count = 0;
+  EXPECT_EQ(PayloadInflateEntry(f, static_cast<uint32_t>(stream.size()), 0, in.data(), out.data(),
+                                sink, &count),
+            1);
+  EXPECT_EQ(count, 0u);
+  fclose(f);
 }
 
 }  // namespace
