@@ -5,6 +5,7 @@
 
 #include "support/message_box.h"
 #include "support/text.h"
+#include "txn/flusher.h"
 #include "txn/txn_apply.h"
 #include "txn/txn_plan.h"
 
@@ -32,6 +33,16 @@ int Move(void*, const char* from, const char* to, bool replace) {
   DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
   if (MoveFileExA(from, to, flags)) return 0;
   return InUseError(GetLastError()) ? kTxnInUse : -1;
+}
+
+int Probe(void*, const char* path) {
+  HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return 0;
+  }
+  return InUseError(GetLastError()) ? kTxnInUse : 0;  // anything else: the rename will tell
 }
 
 int Link(void*, const char* from, const char* to) {
@@ -100,24 +111,8 @@ void ClearFolder(void*, const char* path) {
 
 bool RetryInUse(void*, const char* path) { return AskRetryCancel(kInUse, path) != 0; }
 
-const TxnFs kFs = {nullptr,      Kind,       Move,      Link,        RemoveFile, MakeFolder,
-                   RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
-
-// True when the existing file at path can be renamed away: no other
-// program holds it open without letting it be moved. Asks the player to
-// close the game while one does; false when the player gives up.
-bool WaitUntilMovable(const char* path) {
-  for (;;) {
-    HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      return true;
-    }
-    if (!InUseError(GetLastError())) return true;  // the rename will tell
-    if (!RetryInUse(nullptr, path)) return false;
-  }
-}
+const TxnFs kFs = {nullptr,      Kind,       Move,      Probe,       Link,      RemoveFile,
+                   MakeFolder,   RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
 
 }  // namespace
 
@@ -145,10 +140,11 @@ HANDLE StagingCreateFile(const char* path, const char* name) {
   if (existed) {
     // A folder or a read-only file in the way: writing it would fail as it
     // always has, so the update fails before anything changes.
+    // A file the game holds open is found when it is replaced, and the
+    // player is asked then.
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
       return INVALID_HANDLE_VALUE;
     }
-    if (!WaitUntilMovable(path)) return INVALID_HANDLE_VALUE;
   }
   int index = TxnPlanAdd(&g_plan, kTxnFile, existed, name);
   char staged[MAX_PATH];
@@ -160,19 +156,24 @@ HANDLE StagingCreateFile(const char* path, const char* name) {
 }
 
 int StagingCloseFile(HANDLE file, unsigned long long stamp, bool complete) {
-  bool ok = complete;
-  if (ok) {
-    // On the disk before the rename makes it the game's file, so that a
-    // power cut cannot leave a renamed file without its data.
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(stamp);
-    time.dwHighDateTime = static_cast<DWORD>(stamp >> 32);
-    ok = FlushFileBuffers(file) && SetFileTime(file, nullptr, nullptr, &time);
+  if (!complete) {
+    CloseHandle(file);
+    return -1;
   }
-  if (!CloseHandle(file)) ok = false;
-  return ok ? 0 : -1;
+  FlusherClose(file, stamp);
+  return 0;
+}
+int StagingCommit() {
+  // Every staged file on the disk, stamped and closed, before any replaces
+  // a game file.
+  if (!FlusherDrain()) {
+    TxnDiscard(g_folder, kFs);
+    return kTxnFailed;
+  }
+  return TxnCommit(g_folder, g_plan, kFs);
 }
 
-int StagingCommit() { return TxnCommit(g_folder, g_plan, kFs); }
-
-void StagingAbandon() { TxnDiscard(g_folder, kFs); }
+void StagingAbandon() {
+  FlusherDrain();  // no staged file may stay open while the folder goes
+  TxnDiscard(g_folder, kFs);
+}

@@ -19,14 +19,16 @@ int StagingAddFolder(const char* path, const char* name);
 // the player gave up on a file in use) or the staged file cannot be made.
 HANDLE StagingCreateFile(const char* path, const char* name);
 
-// Ends a staged file: flushed to the disk and stamped with its time when
-// its data all arrived (`complete`), then closed. 0, or -1 when it was not
-// complete or could not be flushed or stamped.
+// Ends a staged file: when its data all arrived (`complete`) it is handed
+// to the flusher (txn/flusher.h), which flushes it to the disk, stamps it
+// with its time and closes it; otherwise it is closed and -1 returned. A
+// flush or stamp that fails is found by StagingCommit.
 int StagingCloseFile(HANDLE file, unsigned long long stamp, bool complete);
 
-// Replaces the game's files with the staged ones. 0; otherwise the folder
-// is as it was before the update (or, when even that failed, a journal
-// stays for the next run) and the result is non-zero.
+// Waits for the flusher, then replaces the game's files with the staged
+// ones. 0; otherwise the folder is as it was before the update (or, when
+// even that failed, a journal stays for the next run) and the result is
+// non-zero.
 int StagingCommit();
 
 // Removes the staging folder with the new files: the update stops before

@@ -34,6 +34,11 @@ int MoveAsking(const TxnFs& fs, const char* from, const char* to, bool replace, 
 // Puts the new file in the place of an old one that stays reachable in the
 // staging folder. 0, kTxnCancelled or kTxnFailed.
 int Replace(const TxnFs& fs, const Paths& p) {
+  // A file the game holds is found before it gets a second name: that name
+  // could not be taken away again while the game holds the file.
+  while (fs.probe(fs.context, p.target) == kTxnInUse) {
+    if (!fs.retryInUse || !fs.retryInUse(fs.context, p.target)) return kTxnCancelled;
+  }
   for (;;) {
     int r = fs.link(fs.context, p.target, p.old);
     if (r == 0) {

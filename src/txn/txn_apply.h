@@ -43,6 +43,9 @@ struct TxnFs {
   // Renames a file on its volume, replacing a file at `to` when `replace`;
   // written through to the disk. 0, kTxnInUse, or -1.
   int (*move)(void* context, const char* from, const char* to, bool replace);
+  // Whether the file at path could be renamed or replaced now: 0, or
+  // kTxnInUse when another program holds it open without allowing that.
+  int (*probe)(void* context, const char* path);
   // Gives the file at `from` a second name `to` (a hard link): 0,
   // kTxnInUse, or -1 (the volume has none, or it failed).
   int (*link)(void* context, const char* from, const char* to);

@@ -68,6 +68,11 @@ int Move(void* c, const char* from, const char* to, bool replace) {
   return 0;
 }
 
+int Probe(void* c, const char* path) {
+  FakeFs* f = Of(c);
+  return f->inUse.count(path) ? kTxnInUse : 0;
+}
+
 int Link(void* c, const char* from, const char* to) {
   FakeFs* f = Of(c);
   if (!f->links || !f->Step()) return -1;
@@ -149,8 +154,8 @@ bool RetryInUse(void* c, const char* path) {
 }
 
 TxnFs FsOf(FakeFs* f) {
-  return TxnFs{f,         Kind,     Move,        Link,      RemoveFile, MakeFolder, RemoveFolder,
-               WriteFile, ReadFile, ClearFolder, RetryInUse};
+  return TxnFs{f,           Kind,     Move,      Probe,    Link,        RemoveFile,
+               MakeFolder,  RemoveFolder, WriteFile, ReadFile, ClearFolder, RetryInUse};
 }
 
 using Tree = std::map<std::string, std::string>;  // path -> contents, "<dir>" for folders
@@ -339,9 +344,9 @@ TEST(TxnCommit, AFileInUseIsRetriedOrEverythingGoesBack) {
   }
 }
 
-// Held open for reading and writing but not renaming: the old file gets its
-// second name, the new one cannot take its place. Cancel must leave no work
-// for a recovery that would need that file too.
+// Opened by the game between the probe and the replacement: the old file has
+// its second name, the new one cannot take its place. Cancel must leave no
+// work for a recovery that would need that file too.
 TEST(TxnCommit, AFileHeldAgainstRenamesIsRetriedOrLeftAsItWas) {
   std::string readme = std::string(kGame) + "\\readme.txt";
   Scenario retried;
