@@ -49,7 +49,7 @@ head -c "$((big << 20))" /dev/urandom >"$work/big/data/movie.bin"
 echo "update: $(find "$work/update" -type f | wc -l) files, $(du -sm "$work/update" | cut -f1) MB;" \
   "big update: $(du -m "$work/big.exe" | cut -f1) MB"
 
-for mode in fresh replace; do
+for mode in ${UPD_BENCH_MODES:-fresh replace}; do
   echo "== $mode"
   UPD_WINE_TIMEOUT=3600 "$root/scripts/wine-run.sh" "$win/bench/updater/updater_bench.exe" \
     "Z:${work//\//\\}\\update.exe" "Z:${work//\//\\}\\big.exe" "$rounds" "$mode"
