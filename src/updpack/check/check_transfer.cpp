@@ -10,6 +10,7 @@
 #include "env/env_table.h"
 #include "env/sections.h"
 #include "support/sjis.h"
+#include "update/deletion_match.h"
 #include "update/transfer.h"
 #include "updpack/check/check_codepage.h"
 #include "updpack/check/check_internal.h"
@@ -129,45 +130,9 @@ std::string RegSkipReason(const std::string& text) {
   return "the line is skipped: a [reg] line is \"NAME\"=\"TEXT\" as a registry export writes it";
 }
 
-char Lower(char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); }
-
-// File-search matching of one name against a pattern with "*" and "?",
-// ASCII letters in any case; "*.*" matches names without a dot as well.
-// Backtracks only to the last "*", so a line of many stars costs the
-// product of the two lengths at most, not an exponent of them.
-bool WildMatch(const char* pattern, const char* name) {
-  if (strcmp(pattern, "*.*") == 0) return true;
-  const char* star = nullptr;  // the last "*" seen, and where its match ends
-  const char* resume = nullptr;
-  while (*name) {
-    if (*pattern == '*') {
-      star = pattern++;
-      resume = name;
-    } else if (*pattern && (*pattern == '?' || Lower(*pattern) == Lower(*name))) {
-      ++pattern;
-      ++name;
-    } else if (star) {
-      pattern = star + 1;
-      name = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (*pattern == '*') ++pattern;
-  return *pattern == '\0';
-}
-
 // Whether a [delfiles_afterinst] line deletes the file at this relative path.
 bool Deletes(const std::string& line, const std::string& path) {
-  const char* lineSlash = MbsRChr(line.c_str(), '\\', IsLeadByte);
-  const char* pathSlash = MbsRChr(path.c_str(), '\\', IsLeadByte);
-  size_t lineFolder = lineSlash ? static_cast<size_t>(lineSlash - line.c_str()) + 1 : 0;
-  size_t pathFolder = pathSlash ? static_cast<size_t>(pathSlash - path.c_str()) + 1 : 0;
-  if (lineFolder != pathFolder) return false;
-  for (size_t i = 0; i < lineFolder; ++i) {
-    if (Lower(line[i]) != Lower(path[i])) return false;
-  }
-  return WildMatch(line.c_str() + lineFolder, path.c_str() + pathFolder);
+  return DeletionLineMatches(line.c_str(), path.c_str(), IsLeadByte);
 }
 
 void CheckDeletion(const ListLine& l, EnvCheckResult* r) {
