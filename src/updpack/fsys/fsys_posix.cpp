@@ -182,6 +182,12 @@ int FsRename(const std::string& from, const std::string& to, bool replace, std::
 
 int FsRemove(const std::string& path) { return unlink(path.c_str()); }
 
+int FsLink(const std::string& from, const std::string& to) {
+  return link(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
+int FsRemoveFolder(const std::string& path) { return rmdir(path.c_str()) == 0 ? 0 : -1; }
+
 int FsMakeFolder(const std::string& path) {
   if (mkdir(path.c_str(), 0777) == 0) return 0;
   struct stat st;
