@@ -50,24 +50,6 @@ std::string FirstLink(const std::string& game, const std::string& local) {
   return "";
 }
 
-// Reads a file entry's data into bytes.
-int ReadEntry(Apply* a, const PayloadEntry& entry, std::string* bytes, std::string* why) {
-  FILE* f = tmpfile();
-  if (!f) {
-    *why = "cannot make a temporary file";
-    return -1;
-  }
-  uint64_t stamp = 0;
-  int rc = PackInflate(&a->reader, entry, f, &stamp, why);
-  if (rc == 0) {
-    bytes->resize(entry.size);
-    rewind(f);
-    if (entry.size && fread(&(*bytes)[0], 1, entry.size, f) != entry.size) rc = -1;
-  }
-  fclose(f);
-  return rc;
-}
-
 // Every header, name, path and place before anything is written.
 int Scan(Apply* a) {
   std::string previous;
@@ -97,7 +79,7 @@ int Scan(Apply* a) {
       return Failed(a, entry.name, "a folder or other non-file is in the file's place");
     if (!PayloadIsFolder(entry) && strcmp(entry.name, "install.env") == 0) {
       std::string why;
-      if (ReadEntry(a, entry, &a->env, &why) != 0) return Failed(a, entry.name, why);
+      if (PackReadWhole(&a->reader, entry, &a->env, &why) != 0) return Failed(a, entry.name, why);
     } else if (PackSkipData(&a->reader, entry) != 0) {
       return -1;
     }
