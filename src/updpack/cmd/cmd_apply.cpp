@@ -30,8 +30,8 @@ struct Apply {
   std::string game;
   FsTxnContext context;
   TxnFs fs;
-  TxnPlan plan;
-  std::string env;  // the packed install.env
+  TxnPlan plan = TxnPlan{};  // its count starts at 0 only so
+  std::string env;           // the packed install.env
   uint64_t replaced = 0, added = 0, folders = 0, deleted = 0;
 };
 
