@@ -5,7 +5,6 @@
 // when every one arrived whole; any failure leaves the folder as it was.
 // Like extract, it follows no symbolic link below GAME_DIR.
 #include <CLI/CLI.hpp>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "update/deletion_match.h"
 #include "update/deletion_rules.h"
 #include "updpack/archive/pack_read.h"
+#include "updpack/build/build_names.h"
 #include "updpack/check/check_env.h"
 #include "updpack/check/check_transfer.h"
 #include "updpack/cmd/apply_run.h"
@@ -77,7 +77,8 @@ int Scan(Apply* a) {
       return Failed(a, entry.name, "a file is in the folder's place");
     if (!PayloadIsFolder(entry) && exists && !regular)
       return Failed(a, entry.name, "a folder or other non-file is in the file's place");
-    if (!PayloadIsFolder(entry) && strcmp(entry.name, "install.env") == 0) {
+    // The updater opens it in any letter case.
+    if (!PayloadIsFolder(entry) && BuildFoldCase(entry.name) == "install.env") {
       std::string why;
       if (PackReadWhole(&a->reader, entry, &a->env, &why) != 0) return Failed(a, entry.name, why);
     } else if (PackSkipData(&a->reader, entry) != 0) {

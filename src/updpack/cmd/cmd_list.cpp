@@ -1,13 +1,13 @@
 // updpack list FILE: every entry with its kind, size, packed size and time,
 // then what the update deletes ([delfiles_afterinst] of its install.env).
 #include <CLI/CLI.hpp>
-#include <cstring>
 #include <memory>
 
 #include "env/env_pieces.h"
 #include "env/sections.h"
 #include "payload/inflate_entry.h"
 #include "updpack/archive/pack_read.h"
+#include "updpack/build/build_names.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/report.h"
@@ -61,7 +61,8 @@ int RunList(const std::string& path) {
       packed += entry.packedSize;
     }
     std::string why;
-    if (!PayloadIsFolder(entry) && strcmp(entry.name, "install.env") == 0) {
+    // The updater opens it in any letter case.
+    if (!PayloadIsFolder(entry) && BuildFoldCase(entry.name) == "install.env") {
       if (PackReadWhole(&reader, entry, &env, &why) != 0) {
         ReportError(FsShown(path).c_str(), "entry \"%s\": %s", name.c_str(), why.c_str());
         rc = kExitBadInput;
