@@ -229,6 +229,38 @@ TEST(BaseTool, ApplyChangesNothingWhenItFails) {
   EXPECT_EQ(ReadBytes(v.game + "/data/grown.arc"), "much longer now");
 }
 
+// A run that dies among its renames and cannot put them back (every rename
+// from then on fails, as after a crash): the journal stays, and the next
+// apply puts the old files back first, then updates as usual.
+int StuckMove(void* c, const char* from, const char* to, bool replace) {
+  if (++g_moves >= g_failAt) return -1;
+  return g_real.move(c, from, to, replace);
+}
+
+TEST(BaseTool, ApplyRecoversWhatAKilledRunLeft) {
+  Versions v;
+  ASSERT_EQ(v.Build().code, 0);
+  v.CopyOld();
+  std::map<std::string, std::string> before = Snapshot(v.game);
+  g_real = FsTxnTable(nullptr);
+  TxnFs stuck = g_real;
+  stuck.move = StuckMove;
+  g_moves = 0;
+  g_failAt = 3;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ApplyRun(v.update, v.game, &stuck), 1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("could not put the folder back"),
+            std::string::npos);
+  ASSERT_TRUE(fs::exists(v.game + "/~updtxn/journal"));
+  EXPECT_NE(Snapshot(v.game), before);  // half done: what a kill leaves
+
+  RunResult r = RunUpdpack({"apply", v.update, v.game});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::map<std::string, std::string> want = Snapshot(v.fresh);
+  want.erase("install.env");
+  EXPECT_EQ(Snapshot(v.game), want);
+}
+
 TEST(BaseTool, ApplyFollowsNoLinkAndDeletesNothingOutside) {
   Versions v;
   // A hand-made update whose install.env reaches out, and a file in "data".
