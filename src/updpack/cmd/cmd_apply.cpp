@@ -77,6 +77,9 @@ int Scan(Apply* a) {
       return Failed(a, entry.name, "a file is in the folder's place");
     if (!PayloadIsFolder(entry) && exists && !regular)
       return Failed(a, entry.name, "a folder or other non-file is in the file's place");
+    // The updater cannot replace a read-only file and fails before it begins.
+    if (!PayloadIsFolder(entry) && exists && FsIsReadOnly(local))
+      return Failed(a, entry.name, "a read-only file is in the way");
     // The updater opens it in any letter case.
     if (!PayloadIsFolder(entry) && BuildFoldCase(entry.name) == "install.env") {
       std::string why;

@@ -55,6 +55,9 @@ int FsSync(FILE* f);
 // or -1 with the reason.
 int FsRename(const std::string& from, const std::string& to, bool replace, std::string* error);
 int FsRemove(const std::string& path);
+// True when the file is marked read-only (no write permission at all, or
+// the read-only attribute on Windows).
+bool FsIsReadOnly(const std::string& path);
 // Gives the file at from a second name to (a hard link). Returns 0 or -1.
 int FsLink(const std::string& from, const std::string& to);
 // Removes an empty folder. Returns 0 or -1.

@@ -207,6 +207,16 @@ TEST(BaseTool, ApplyChangesNothingWhenItFails) {
   EXPECT_NE(r.err.find("nothing changed"), std::string::npos) << r.err;
   EXPECT_EQ(Snapshot(v.game), before);
 
+  // A read-only file in the way fails it as it fails the updater.
+  std::string grown = v.game + "/data/grown.arc";
+  fs::permissions(grown, fs::perms::owner_read | fs::perms::group_read);
+  before = Snapshot(v.game);
+  RunResult ro = RunUpdpack({"apply", v.update, v.game});
+  EXPECT_EQ(ro.code, 1);
+  EXPECT_NE(ro.err.find("read-only"), std::string::npos) << ro.err;
+  EXPECT_EQ(Snapshot(v.game), before);
+  fs::permissions(grown, fs::perms::owner_write, fs::perm_options::add);
+
   // Failures in the middle of the renames, at every step.
   g_real = FsTxnTable(nullptr);
   TxnFs failing = g_real;
