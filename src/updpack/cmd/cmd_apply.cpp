@@ -186,7 +186,11 @@ int Run(const std::string& update, const std::string& game, const TxnFs* fs) {
   int rc = Scan(&a);
   std::string staging;
   FsTxnLocal(game, std::string(kFsTxnFolder) + "\\" + kPayloadStagingName, &staging);
-  if (rc == 0 && FsSeek(a.reader.f, a.reader.location.first) == 0) {
+  if (rc == 0 && FsSeek(a.reader.f, a.reader.location.first) != 0) {
+    ReportError(a.reader.shown.c_str(), "cannot go back to the first entry");
+    rc = -1;
+  }
+  if (rc == 0) {
     a.reader.position = 0;
     a.reader.index = 0;
     if (FsExists(staging) || FsMakeFolder(staging) != 0) {
