@@ -30,6 +30,12 @@ check "install.env and insttscr.rct were deleted after the update" \
   test ! -e "$game_unix/install.env" -a ! -e "$game_unix/insttscr.rct"
 check 'old\*.dat were deleted' test -z "$(ls "$game_unix"/old/*.dat 2>/dev/null)"
 check "the older data/patch101.arc was left alone" test -e "$game_unix/data/patch101.arc"
+check "data/voice101.arc, which 1.02 no longer has, was deleted" \
+  test ! -e "$game_unix/data/voice101.arc"
+check "the old folder, emptied, was removed" test ! -e "$game_unix/old"
+# The game writes started.txt when it starts; install.env deletes itself.
+check "the game folder is 1.02 (diff -r)" \
+  diff -r -x started.txt -x install.env "$game_unix" "$input"
 ini="$WINEPREFIX/drive_c/windows/KazamiNatsu.ini"
 echo "  INI file C:\\windows\\KazamiNatsu.ini:"
 iconv -f CP932 -t UTF-8 "$ini" 2>/dev/null | tr -d '\r' | sed 's/^/    /' || true

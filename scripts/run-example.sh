@@ -6,11 +6,12 @@
 #
 # It installs what is missing, builds updpack, the updater and the example's
 # game, and puts updpack with the updater beside it (its default stub) into
-# build/example/sdk, as a game maker has them. It packs examples/update (with
-# the title picture examples/title.png and a generated game data archive),
-# prepares an installed game in a fresh Wine prefix (its registry key with
-# "IsInst", "InstTo" and "Version", a game folder with its key file and older
-# data), runs the update there and then shows what changed: the game folder
+# build/example/sdk, as a game maker has them. It builds the update from two
+# versions of the game (--base): 1.01 (examples/v101 and the game) and 1.02
+# (examples/update, the title picture examples/title.png and a generated game
+# data archive), proves natively with `updpack apply` that it turns 1.01 into
+# 1.02, prepares an installed 1.01 in a fresh Wine prefix (its registry key
+# with "IsInst", "InstTo" and "Version"), runs the update there and then shows what changed: the game folder
 # against the input, the INI entries, the registry values, the deleted files,
 # and that the game was started in its folder. Headless, the player
 # (examples/player) goes through the windows and build/example/*.png keep a
@@ -60,12 +61,31 @@ echo "== the game maker: updpack with the updater beside it"
 mkdir -p "$out/sdk"
 cp build/release/src/updpack/updpack "$out/sdk/"
 cp "$bin/updater.exe" "$out/sdk/"
+# Two versions of the game's folder: 1.01, as players have it, and 1.02,
+# the files of examples/update with what 1.02 keeps of 1.01 and a new data
+# archive of a realistic size, so the progress window has work to show.
+cp -r examples/v101 "$out/v101"
+cp "build/$flavour/examples/KazamiNatsu.exe" "$out/v101/"
 cp -r examples/update "$out/input"
 mkdir -p "$out/input/data"
-# A game data archive of a realistic size, so the progress window has work to show.
+cp -p "$out/v101/KazamiNatsu.exe" "$out/input/"
+cp -p "$out/v101/data/patch101.arc" "$out/input/data/"
 build/release/bench/updpack/gen_mixed large "$out/input/data/patch102.arc" 96 >/dev/null
-"$out/sdk/updpack" build --title examples/title.png -o "$out/update.exe" "$out/input"
+"$out/sdk/updpack" build --base "$out/v101" -v --title examples/title.png -o "$out/update.exe" \
+  "$out/input"
 "$out/sdk/updpack" verify "$out/update.exe"
+"$out/sdk/updpack" list "$out/update.exe" | grep '^delete' | sed 's/^/  /'
+
+echo "== the proof, natively: 1.01 + the update = 1.02"
+cp -a "$out/v101" "$out/proof"
+"$out/sdk/updpack" apply "$out/update.exe" "$out/proof"
+# install.env is deleted by its own [delfiles_afterinst] line.
+if diff -r -x install.env "$out/proof" "$out/input"; then
+  echo "  ok: updpack apply turned a copy of 1.01 into 1.02"
+else
+  echo "run-example: the update does not turn 1.01 into 1.02" >&2
+  exit 1
+fi
 
 echo "== the player's machine: a Wine prefix with the game installed"
 export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
@@ -95,11 +115,8 @@ fi
 game_unix="$WINEPREFIX/drive_c/Games/KazamiNatsu"
 game='C:\Games\KazamiNatsu'
 key='HKCU\Software\KazamiSoft\KazamiNatsu'
-mkdir -p "$game_unix/old" "$game_unix/data"
-cp "build/$flavour/examples/KazamiNatsu.exe" "$game_unix/"
-echo "version 1.00 data" >"$game_unix/old/kazami100.dat"
-echo "version 1.01 data" >"$game_unix/old/kazami101.dat"
-echo "keeps" >"$game_unix/data/patch101.arc"
+mkdir -p "$(dirname "$game_unix")"
+cp -a "$out/v101" "$game_unix"
 wine reg add "$key" /v IsInst /d 1 /f >/dev/null
 wine reg add "$key" /v InstTo /d "$game" /f >/dev/null
 wine reg add "$key" /v Version /d 100 /f >/dev/null

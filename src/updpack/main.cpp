@@ -26,11 +26,12 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.parse_complete_callback([&] { SetQuiet(context.quiet); });
 
-  // build, list, verify, extract, check, image: each in cmd/cmd_<name>.cpp.
+  // build, list, verify, extract, apply, check, image: each in cmd/cmd_<name>.cpp.
   RegisterBuildCommand(app, context);
   RegisterListCommand(app, context);
   RegisterVerifyCommand(app, context);
   RegisterExtractCommand(app, context);
+  RegisterApplyCommand(app, context);
   RegisterCheckCommand(app, context);
   RegisterImageCommand(app, context);
 

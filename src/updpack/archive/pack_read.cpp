@@ -158,3 +158,24 @@ std::string PackFormatTime(uint64_t fileTime) {
            rest % 60);
   return buf;
 }
+
+int PackReadWhole(PackReader* reader, const PayloadEntry& entry, std::string* bytes,
+                  std::string* why) {
+  FILE* f = tmpfile();
+  if (!f) {
+    *why = "cannot make a temporary file";
+    return -1;
+  }
+  uint64_t stamp = 0;
+  int rc = PackInflate(reader, entry, f, &stamp, why);
+  if (rc == 0) {
+    bytes->resize(entry.size);
+    rewind(f);
+    if (entry.size && fread(&(*bytes)[0], 1, entry.size, f) != entry.size) {
+      *why = "cannot read it back";
+      rc = -1;
+    }
+  }
+  fclose(f);
+  return rc;
+}

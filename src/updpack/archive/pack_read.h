@@ -34,6 +34,10 @@ int PackSkipData(PackReader* reader, const PayloadEntry& entry);
 int PackInflate(PackReader* reader, const PayloadEntry& entry, FILE* out, uint64_t* stamp,
                 std::string* why);
 
+// PackInflate into memory: the whole contents of a (small) file entry.
+int PackReadWhole(PackReader* reader, const PayloadEntry& entry, std::string* bytes,
+                  std::string* why);
+
 // True when the open file ends with a whole, well-formed payload (every
 // entry header readable up to the end marker before the trailer).
 bool PackHasPayload(FILE* f);

@@ -137,6 +137,12 @@ int RunBuild(const BuildOptions& options) {
                 FsShown(options.folder).c_str());
     return kExitBadInput;
   }
+  std::string base = options.base.folder.empty() ? "" : FsCanonical(options.base.folder);
+  if (!base.empty() && !outFolder.empty() && FsIsInside(outFolder, base)) {
+    ReportError(FsShown(options.output).c_str(), "lies inside %s, the version it updates",
+                FsShown(options.base.folder).c_str());
+    return kExitBadInput;
+  }
 
   std::vector<uint8_t> image;
   if (ReadStub(stub, &image) != 0) return kExitBadInput;
@@ -149,6 +155,8 @@ int RunBuild(const BuildOptions& options) {
     if (BuildPutGenerated(&entries, g.name, g.contents, g.fileTime, g.shown) != 0) ++problems;
   }
   BuildApplyTimes(options.times, &entries);
+  if (!options.base.folder.empty() && problems == 0)
+    problems += BuildBaseApply(options.base, options.folder, &entries);
   problems += BuildCheckNames(entries);
   problems += BuildOrder(&entries);
   int heldBack = ReportLimit(0);
@@ -173,6 +181,7 @@ int RunBuild(const BuildOptions& options) {
                 failedChecks, failedChecks == 1 ? "" : "s");
     return kExitBadInput;
   }
+  if (options.dryRun) return kExitOk;
 
   PackOptions pack;
   pack.threads =

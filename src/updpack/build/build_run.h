@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "updpack/build/build_base.h"
 #include "updpack/build/build_times.h"
 #include "updpack/compress/compress_engine.h"
 
@@ -40,7 +41,9 @@ struct BuildOptions {
   size_t pieceSize = 0;  // 0: the default piece size
   std::vector<BuildGenerated> generated;
   std::vector<BuildCheck> checks;
-  BuildTimes times;  // --mtime or SOURCE_DATE_EPOCH
+  BuildTimes times;     // --mtime or SOURCE_DATE_EPOCH
+  BaseOptions base;     // --base: only what differs from that folder (empty: everything)
+  bool dryRun = false;  // check and show what would be packed, write nothing
 };
 
 // Runs the build; returns the exit code (0, or 1 after reporting why not).

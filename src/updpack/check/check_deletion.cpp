@@ -9,6 +9,7 @@
 #include "env/sections.h"
 #include "support/sjis.h"
 #include "support/text.h"
+#include "update/deletion_match.h"
 #include "update/deletion_rules.h"
 
 namespace {
@@ -17,43 +18,10 @@ bool IsDeletionSection(int id) {
   return id == kSectionDelfiles || id == kSectionDelfilesUser || id == kSectionDelfilesAfterinst;
 }
 
-// File-search matching of one name against a pattern with "*" and "?",
-// ASCII letters in any case; "*.*" matches names without a dot as well.
-// Backtracks only to the last "*", so a line of many stars costs the
-// product of the two lengths at most, not an exponent of them.
-bool WildMatch(const char* pattern, const char* name) {
-  if (strcmp(pattern, "*.*") == 0) return true;
-  const char* star = nullptr;  // the last "*" seen, and where its match ends
-  const char* resume = nullptr;
-  while (*name) {
-    if (*pattern == '*') {
-      star = pattern++;
-      resume = name;
-    } else if (*pattern && (*pattern == '?' || AsciiLower(*pattern) == AsciiLower(*name))) {
-      ++pattern;
-      ++name;
-    } else if (star) {
-      pattern = star + 1;
-      name = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (*pattern == '*') ++pattern;
-  return *pattern == '\0';
-}
-
-// Whether a [delfiles_afterinst] line deletes the file at this relative path.
+// Whether a [delfiles_afterinst] line deletes the file at this relative path,
+// by the file search's rules (update/deletion_match.h).
 bool Deletes(const std::string& line, const std::string& path) {
-  const char* lineSlash = MbsRChr(line.c_str(), '\\', IsLeadByte);
-  const char* pathSlash = MbsRChr(path.c_str(), '\\', IsLeadByte);
-  size_t lineFolder = lineSlash ? static_cast<size_t>(lineSlash - line.c_str()) + 1 : 0;
-  size_t pathFolder = pathSlash ? static_cast<size_t>(pathSlash - path.c_str()) + 1 : 0;
-  if (lineFolder != pathFolder) return false;
-  for (size_t i = 0; i < lineFolder; ++i) {
-    if (AsciiLower(line[i]) != AsciiLower(path[i])) return false;
-  }
-  return WildMatch(line.c_str() + lineFolder, path.c_str() + pathFolder);
+  return DeletionLineMatches(line.c_str(), path.c_str(), IsLeadByte);
 }
 
 void CheckOwnFiles(const CheckListLine& l, EnvCheckResult* r) {

@@ -1,5 +1,6 @@
 // updpack build [--stub UPDATER.EXE] -o UPDATE.EXE [--title PICTURE] [--from-utf8]
-//               [--force] [--ignore-check] [-j N] [--mtime TIME] [--level 1..12 | --best] DIR
+//               [--force] [--ignore-check] [-j N] [--mtime TIME] [--level 1..12 | --best]
+//               [--base OLD_DIR [--keep-times] [-v] [--dry-run]] DIR
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <memory>
@@ -21,6 +22,7 @@ struct BuildArgs {
   std::string engine;
   std::string title;
   std::string mtime;
+  std::string base;
   bool fromUtf8 = false;
   bool best = false;
 };
@@ -105,6 +107,10 @@ int Run(const BuildArgs& args, BuildOptions* options) {
   }
   if (args.fromUtf8 && ConvertEnvFromUtf8(options->folder, options) != 0) return kExitBadInput;
   options->checks.push_back({"install.env", CheckPackedEnv});
+  if (!args.base.empty()) {
+    options->base.folder = FsArgPath(args.base.c_str());
+    options->base.jobs = options->jobs;
+  }
   return RunBuild(*options);
 }
 
@@ -139,6 +145,14 @@ void RegisterBuildCommand(CLI::App& app, UpdpackContext& context) {
       ->excludes(level);
   cmd->add_option("-j,--jobs", options->jobs, "Compression threads (default: one per core)")
       ->check(CLI::Range(0, 1024));
+  cmd->add_option("--base", args->base,
+                  "Pack only what differs from this folder (the version players have) and "
+                  "delete what it has that DIR no longer has")
+      ->check(NonEmptyPath());
+  cmd->add_flag("--keep-times", options->base.keepTimes,
+                "With --base: pack files whose bytes are equal but whose time differs");
+  cmd->add_flag("-v,--verbose", options->base.verbose, "With --base: list every file of the plan");
+  cmd->add_flag("-n,--dry-run", options->dryRun, "Check and print the plan; write nothing");
   // For comparing the compressors; the default is the fastest one built in.
   cmd->add_option("--engine", args->engine, "Compressor: libdeflate or zlib")->group("");
   cmd->callback([&context, options, args] { context.result = Run(*args, options.get()); });

@@ -1,14 +1,29 @@
-// updpack list FILE: every entry with its kind, size, packed size and time.
+// updpack list FILE: every entry with its kind, size, packed size and time,
+// then what the update deletes ([delfiles_afterinst] of its install.env).
 #include <CLI/CLI.hpp>
 #include <memory>
 
+#include "env/env_pieces.h"
+#include "env/sections.h"
 #include "payload/inflate_entry.h"
 #include "updpack/archive/pack_read.h"
+#include "updpack/build/build_names.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/report.h"
 
 namespace {
+
+// What the update deletes after its files are in place: the lines of the
+// packed install.env's [delfiles_afterinst], as the updater reads them.
+void ListDeletions(const std::string& env) {
+  EnvTextInput input;
+  EnvTextInputInit(&input, env.data(), env.size());
+  SectionListsRead(EnvTextSource(&input));
+  for (const SectionEntry* e = DelfilesAfterinstList.first; e; e = e->next) {
+    printf("%-6s %12s %12s  %-19s  %s\n", "delete", "-", "-", "-", FsDisplayName(e->text).c_str());
+  }
+}
 
 int RunList(const std::string& path) {
   PackReader reader;
@@ -16,6 +31,7 @@ int RunList(const std::string& path) {
   printf("%-6s %12s %12s  %-19s  %s\n", "kind", "size", "packed", "time (UTC)", "name");
   uint64_t files = 0, folders = 0, raw = 0, packed = 0;
   std::string previous;
+  std::string env;
   int rc = kExitOk;
   for (;;) {
     PayloadEntry entry;
@@ -44,13 +60,22 @@ int RunList(const std::string& path) {
       raw += entry.size;
       packed += entry.packedSize;
     }
-    if (PackSkipData(&reader, entry) != 0) {
+    std::string why;
+    // The updater opens it in any letter case.
+    if (!PayloadIsFolder(entry) && BuildFoldCase(entry.name) == "install.env") {
+      if (PackReadWhole(&reader, entry, &env, &why) != 0) {
+        ReportError(FsShown(path).c_str(), "entry \"%s\": %s", name.c_str(), why.c_str());
+        rc = kExitBadInput;
+        break;
+      }
+    } else if (PackSkipData(&reader, entry) != 0) {
       rc = kExitBadInput;
       break;
     }
     previous = entry.name;
   }
   PackClose(&reader);
+  if (rc == kExitOk) ListDeletions(env);
   if (rc == kExitOk) {
     ReportInfo("%llu files, %llu folders; %llu bytes packed to %llu\n",
                static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders),

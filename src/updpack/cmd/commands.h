@@ -22,6 +22,7 @@ void RegisterBuildCommand(CLI::App& app, UpdpackContext& context);
 void RegisterListCommand(CLI::App& app, UpdpackContext& context);
 void RegisterVerifyCommand(CLI::App& app, UpdpackContext& context);
 void RegisterExtractCommand(CLI::App& app, UpdpackContext& context);
+void RegisterApplyCommand(CLI::App& app, UpdpackContext& context);
 void RegisterCheckCommand(CLI::App& app, UpdpackContext& context);
 // updpack image encode|decode|info (cmd_image.cpp).
 void RegisterImageCommand(CLI::App& app, UpdpackContext& context);

@@ -9,12 +9,12 @@
 #include <vector>
 
 struct FsItem {
-  std::string name;       // the last part of the path
+  std::string name;  // the last part of the path
   bool isFolder = false;
-  bool isFile = false;     // a regular file (symbolic links followed)
-  bool isLink = false;     // the name itself is a symbolic link (FsListFolder)
+  bool isFile = false;  // a regular file (symbolic links followed)
+  bool isLink = false;  // the name itself is a symbolic link (FsListFolder)
   uint64_t size = 0;
-  uint64_t fileTime = 0;   // last write, FILETIME units (100 ns since 1601, UTC)
+  uint64_t fileTime = 0;  // last write, FILETIME units (100 ns since 1601, UTC)
 };
 
 // The command-line argument as a UTF-8 path (Windows passes ANSI text).
@@ -57,6 +57,13 @@ int FsSync(FILE* f);
 // or -1 with the reason.
 int FsRename(const std::string& from, const std::string& to, bool replace, std::string* error);
 int FsRemove(const std::string& path);
+// True when the file is marked read-only (no write permission at all, or
+// the read-only attribute on Windows).
+bool FsIsReadOnly(const std::string& path);
+// Gives the file at from a second name to (a hard link). Returns 0 or -1.
+int FsLink(const std::string& from, const std::string& to);
+// Removes an empty folder. Returns 0 or -1.
+int FsRemoveFolder(const std::string& path);
 // Creates a folder; an existing folder is fine. Returns 0 or -1.
 int FsMakeFolder(const std::string& path);
 // Creates a folder and any missing folders above it. Returns 0 or -1.

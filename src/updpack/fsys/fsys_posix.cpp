@@ -182,6 +182,17 @@ int FsRename(const std::string& from, const std::string& to, bool replace, std::
 
 int FsRemove(const std::string& path) { return unlink(path.c_str()); }
 
+bool FsIsReadOnly(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+}
+
+int FsLink(const std::string& from, const std::string& to) {
+  return link(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
+int FsRemoveFolder(const std::string& path) { return rmdir(path.c_str()) == 0 ? 0 : -1; }
+
 int FsMakeFolder(const std::string& path) {
   if (mkdir(path.c_str(), 0777) == 0) return 0;
   struct stat st;

@@ -198,6 +198,19 @@ int FsRename(const std::string& from, const std::string& to, bool replace, std::
 
 int FsRemove(const std::string& path) { return DeleteFileW(Wide(path).c_str()) ? 0 : -1; }
 
+bool FsIsReadOnly(const std::string& path) {
+  DWORD attr = GetFileAttributesW(Wide(path).c_str());
+  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY);
+}
+
+int FsLink(const std::string& from, const std::string& to) {
+  return CreateHardLinkW(Wide(to).c_str(), Wide(from).c_str(), nullptr) ? 0 : -1;
+}
+
+int FsRemoveFolder(const std::string& path) {
+  return RemoveDirectoryW(Wide(path).c_str()) ? 0 : -1;
+}
+
 int FsMakeFolder(const std::string& path) {
   if (CreateDirectoryW(Wide(path).c_str(), nullptr)) return 0;
   DWORD attr = GetFileAttributesW(Wide(path).c_str());

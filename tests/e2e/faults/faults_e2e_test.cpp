@@ -4,7 +4,8 @@
 // payload cut short on disk or damaged in its last file, a game folder too
 // long for the update's paths, a temp path that cannot be read, the updater
 // killed at any moment, two updates of one game at once, deletion lines that
-// point outside the game; and a signed update that runs to its end. After
+// point outside the game; and a signed update that runs to its end. And an
+// update built with --base from two versions, which must make the new one. After
 // every failure: the one message, exit -1, no work folder, nothing written
 // outside the target folder, and the game's folder as it was: the same names,
 // bytes and times.
@@ -551,6 +552,70 @@ TEST_F(FaultE2e, DeletionLinesOutsideTheGameDeleteNothing) {
   EXPECT_EQ(ReadFileBytes(victim), "elsewhere");
   EXPECT_FALSE(FileExists(game + "\\install.env")) << "a line inside the folder still deletes";
   EXPECT_EQ(ReadFileBytes(game + "\\a.dat"), "new a");
+}
+
+// An update built by updpack.exe with --base from two versions turns the old
+// game folder into the new one through the real updater: names, bytes and
+// times; and `updpack.exe apply` does the same to a copy.
+TEST_F(FaultE2e, UpdateFromTwoVersionsMakesTheNewOne) {
+  std::string v101 = temp_ / "v101", v102 = temp_ / "v102";
+  for (const std::string& v : {v101, v102}) {
+    CreateDirectoryA(v.c_str(), nullptr);
+    CreateDirectoryA((v + "\\sub").c_str(), nullptr);
+  }
+  for (const auto& [name, bytes] : kOld) WriteFileBytes(v101 + "\\" + name, bytes);
+  WriteFileBytes(v101 + "\\gone.dat", "not in 1.02");
+  WriteFileBytes(v101 + "\\sub\\gone.dat", "not in 1.02 either");
+  CreateDirectoryA((v101 + "\\empty").c_str(), nullptr);
+  // Unchanged files are copies, times and all.
+  for (const char* same : {"big.dat", "c.dat", "keep.txt"}) {
+    ASSERT_TRUE(CopyFileA((v101 + "\\" + same).c_str(), (v102 + "\\" + same).c_str(), FALSE));
+  }
+  WriteFileBytes(v102 + "\\a.dat", "new a");
+  WriteFileBytes(v102 + "\\sub\\added.dat", "new in 1.02");
+  WriteFileBytes(v102 + "\\install.env",
+                 Env("Patch", "[delfiles_afterinst]\r\ninstall.env\r\n-\r\n"));
+  std::string exe = temp_ / "patch.exe";
+  DrvProcess pack;
+  {
+    DrvGuard guard{&pack};
+    ASSERT_TRUE(DrvStart(&pack, WinPath(UPD_BIN_DIR) + "\\updpack.exe",
+                         "build -q -j 1 --base \"" + v101 + "\" -o \"" + exe + "\" \"" + v102 +
+                             "\""));
+    int code = 1;
+    ASSERT_TRUE(DrvWaitExit(&pack, &code, 120000));
+    ASSERT_EQ(code, 0) << "updpack build --base";
+  }
+  Tree want = Snapshot(v102);
+  want.erase("install.env");  // its own line deletes it
+
+  // The game: 1.01 as installed, copied with its times.
+  std::string game = GameFolder("Patch");
+  Install("Patch", game);
+  std::string copy = temp_ / "copy";
+  for (const std::string& g : {game, copy}) {
+    CreateDirectoryA(g.c_str(), nullptr);
+    for (const Tree::value_type& e : Snapshot(v101)) {
+      std::string from = v101 + "\\" + e.first, to = g + "\\" + e.first;
+      if (e.first.back() == '\\') {
+        CreateDirectoryA(to.c_str(), nullptr);
+      } else {
+        ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << e.first;
+      }
+    }
+  }
+  ASSERT_EQ(Differences(Snapshot(v101), Snapshot(game)), "");
+  EXPECT_EQ(RunToCompletion(exe, "Patch"), 0);
+  EXPECT_EQ(Differences(want, Snapshot(game)), "");
+
+  DrvProcess apply;
+  DrvGuard guard{&apply};
+  ASSERT_TRUE(DrvStart(&apply, WinPath(UPD_BIN_DIR) + "\\updpack.exe",
+                       "apply -q \"" + exe + "\" \"" + copy + "\""));
+  int code = 1;
+  ASSERT_TRUE(DrvWaitExit(&apply, &code, 120000));
+  EXPECT_EQ(code, 0) << "updpack apply";
+  EXPECT_EQ(Differences(want, Snapshot(copy)), "");
 }
 
 // A temp path too long to read leaves no work folder; the start-up must fail
