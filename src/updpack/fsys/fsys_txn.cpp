@@ -28,6 +28,10 @@ int Move(void* context, const char* from, const char* to, bool replace) {
   return FsRename(Local(context, from), Local(context, to), replace, &error) == 0 ? 0 : -1;
 }
 
+// Nothing here holds a game's files open: `apply` works on a copy, and a
+// rename that fails says so.
+int Probe(void*, const char*) { return 0; }
+
 int Link(void* context, const char* from, const char* to) {
   return FsLink(Local(context, from), Local(context, to));
 }
@@ -105,6 +109,6 @@ bool FsTxnLocal(const std::string& root, const std::string& cp932, std::string* 
 }
 
 TxnFs FsTxnTable(FsTxnContext* context) {
-  return TxnFs{context,      Kind,       Move,      Link,        RemoveFile, MakeFolder,
-               RemoveFolder, WriteWhole, ReadWhole, ClearFolder, nullptr};
+  return TxnFs{context,    Kind,         Move,       Probe,     Link,        RemoveFile,
+               MakeFolder, RemoveFolder, WriteWhole, ReadWhole, ClearFolder, nullptr};
 }
