@@ -101,8 +101,10 @@ void ClearFolder(void*, const char* path) {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       char file[MAX_PATH];
       if (FormatText(file, sizeof file, "%s\\%s", path, found.cFileName) >= MAX_PATH) continue;
-      SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(file);
+      // Read-only files are never staged; one made so since still goes.
+      if (!DeleteFileA(file) && SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL)) {
+        DeleteFileA(file);
+      }
     } while (FindNextFileA(search, &found));
     FindClose(search);
   }
