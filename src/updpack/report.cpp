@@ -108,3 +108,17 @@ void ProgressEnd() {
   fputc('\n', stderr);
   g_progress.active = false;
 }
+
+std::string HumanBytes(uint64_t n) {
+  char buf[64];
+  if (n >= (1ull << 30)) {
+    snprintf(buf, sizeof buf, "%.2f GiB", n / 1073741824.0);
+  } else if (n >= (1ull << 20)) {
+    snprintf(buf, sizeof buf, "%.1f MiB", n / 1048576.0);
+  } else if (n >= 1024) {
+    snprintf(buf, sizeof buf, "%.1f KiB", n / 1024.0);
+  } else {
+    snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(n));
+  }
+  return buf;
+}

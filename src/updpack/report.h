@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 void SetQuiet(bool quiet);
 bool IsQuiet();
@@ -13,6 +14,9 @@ void ReportWarning(const char* file, const char* format, ...) __attribute__((for
 // Shows at most `limit` more errors and warnings, counting the rest (0: no
 // limit again). Returns how many were held back since the previous call.
 int ReportLimit(int limit);
+
+// A byte count as people read it: "512 bytes", "1.5 KiB", "3.2 MiB", "1.25 GiB".
+std::string HumanBytes(uint64_t n);
 
 // An informational line on stdout, suppressed by --quiet.
 void ReportInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));

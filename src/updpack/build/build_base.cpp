@@ -84,31 +84,18 @@ std::vector<uint8_t> CompareContents(const std::vector<BuildEntry>& old,
   return same;
 }
 
-std::string Human(uint64_t n) {
-  char buf[64];
-  if (n >= (1ull << 30)) {
-    snprintf(buf, sizeof buf, "%.2f GiB", n / 1073741824.0);
-  } else if (n >= (1ull << 20)) {
-    snprintf(buf, sizeof buf, "%.1f MiB", n / 1048576.0);
-  } else if (n >= 1024) {
-    snprintf(buf, sizeof buf, "%.1f KiB", n / 1024.0);
-  } else {
-    snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(n));
-  }
-  return buf;
-}
-
 void PrintPlan(const BaseOptions& options, const std::string& newFolder,
                const std::vector<BuildEntry>& fresh, const BasePlan& plan) {
   ReportInfo("plan: %s -> %s\n", FsShown(options.folder).c_str(), FsShown(newFolder).c_str());
   static const char* const kLabel[] = {"new", "changed", "unchanged"};
   for (int s = kBaseNew; s <= kBaseSame; ++s) {
     ReportInfo("  %-9s %8llu files %12s%s\n", kLabel[s],
-               static_cast<unsigned long long>(plan.count[s]), Human(plan.bytes[s]).c_str(),
+               static_cast<unsigned long long>(plan.count[s]), HumanBytes(plan.bytes[s]).c_str(),
                s == kBaseSame ? "  (left out)" : "");
   }
   ReportInfo("  %-9s %8llu files %12s  (lines added to [delfiles_afterinst])\n", "deleted",
-             static_cast<unsigned long long>(plan.deletedFiles), Human(plan.deletedBytes).c_str());
+             static_cast<unsigned long long>(plan.deletedFiles),
+             HumanBytes(plan.deletedBytes).c_str());
   if (!options.verbose) return;
   for (size_t i = 0; i < fresh.size(); ++i) {
     if (fresh[i].isFolder) continue;

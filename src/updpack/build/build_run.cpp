@@ -87,20 +87,6 @@ int RunChecks(const BuildOptions& options, std::vector<BuildEntry>* entries) {
   return errors;
 }
 
-std::string HumanBytes(uint64_t n) {
-  char buf[64];
-  if (n >= (1ull << 30)) {
-    snprintf(buf, sizeof buf, "%.2f GiB", n / 1073741824.0);
-  } else if (n >= (1ull << 20)) {
-    snprintf(buf, sizeof buf, "%.1f MiB", n / 1048576.0);
-  } else if (n >= 1024) {
-    snprintf(buf, sizeof buf, "%.1f KiB", n / 1024.0);
-  } else {
-    snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(n));
-  }
-  return buf;
-}
-
 // Where an installed updpack (PREFIX/bin) finds the updater: a Windows
 // program whatever the platform, so it sits with the shared data.
 constexpr char kInstalledStub[] = "share/updpack/updater.exe";

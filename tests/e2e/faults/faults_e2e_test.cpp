@@ -175,15 +175,20 @@ class FaultE2e : public ::testing::Test {
 
   std::string PackInput(const std::string& title, const std::string& input) {
     std::string exe = temp_ / (title + ".exe");
-    DrvProcess pack;
-    DrvGuard guard{&pack};
     // --ignore-check: some cases carry lines that the check refuses on purpose.
-    EXPECT_TRUE(DrvStart(&pack, WinPath(UPD_BIN_DIR) + "\\updpack.exe",
-                         "build -q -j 1 --ignore-check -o \"" + exe + "\" \"" + input + "\""));
-    int code = 1;
-    EXPECT_TRUE(DrvWaitExit(&pack, &code, 120000));
-    EXPECT_EQ(code, 0) << "updpack build";
+    EXPECT_EQ(Updpack("build -q -j 1 --ignore-check -o \"" + exe + "\" \"" + input + "\""), 0)
+        << "updpack build";
     return exe;
+  }
+
+  // Runs updpack.exe with the arguments; its exit code.
+  static int Updpack(const std::string& args) {
+    DrvProcess run;
+    DrvGuard guard{&run};
+    if (!DrvStart(&run, WinPath(UPD_BIN_DIR) + "\\updpack.exe", args)) return 0xBAD;
+    int code = 0xBAD;
+    EXPECT_TRUE(DrvWaitExit(&run, &code, 120000));
+    return code;
   }
 
   // A folder of its own that holds only the game's folder; its listing shows
@@ -576,16 +581,8 @@ TEST_F(FaultE2e, UpdateFromTwoVersionsMakesTheNewOne) {
   WriteFileBytes(v102 + "\\install.env",
                  Env("Patch", "[delfiles_afterinst]\r\ninstall.env\r\n-\r\n"));
   std::string exe = temp_ / "patch.exe";
-  DrvProcess pack;
-  {
-    DrvGuard guard{&pack};
-    ASSERT_TRUE(DrvStart(&pack, WinPath(UPD_BIN_DIR) + "\\updpack.exe",
-                         "build -q -j 1 --base \"" + v101 + "\" -o \"" + exe + "\" \"" + v102 +
-                             "\""));
-    int code = 1;
-    ASSERT_TRUE(DrvWaitExit(&pack, &code, 120000));
-    ASSERT_EQ(code, 0) << "updpack build --base";
-  }
+  ASSERT_EQ(Updpack("build -q -j 1 --base \"" + v101 + "\" -o \"" + exe + "\" \"" + v102 + "\""), 0)
+      << "updpack build --base";
   Tree want = Snapshot(v102);
   want.erase("install.env");  // its own line deletes it
 
@@ -608,13 +605,7 @@ TEST_F(FaultE2e, UpdateFromTwoVersionsMakesTheNewOne) {
   EXPECT_EQ(RunToCompletion(exe, "Patch"), 0);
   EXPECT_EQ(Differences(want, Snapshot(game)), "");
 
-  DrvProcess apply;
-  DrvGuard guard{&apply};
-  ASSERT_TRUE(DrvStart(&apply, WinPath(UPD_BIN_DIR) + "\\updpack.exe",
-                       "apply -q \"" + exe + "\" \"" + copy + "\""));
-  int code = 1;
-  ASSERT_TRUE(DrvWaitExit(&apply, &code, 120000));
-  EXPECT_EQ(code, 0) << "updpack apply";
+  EXPECT_EQ(Updpack("apply -q \"" + exe + "\" \"" + copy + "\""), 0) << "updpack apply";
   EXPECT_EQ(Differences(want, Snapshot(copy)), "");
 }
 
