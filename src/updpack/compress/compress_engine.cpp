@@ -22,7 +22,9 @@ struct CompressEngine {
 // Turns a raw deflate stream that ends with its final block into one whose
 // blocks are all non-final, ending with an empty stored block. Returns 0, or
 // -1 when the data is not a complete deflate stream.
+#ifdef UPD_HAVE_LIBDEFLATE
 static int CompressMakeNonFinal(std::vector<uint8_t>* piece);
+#endif
 
 namespace {
 
@@ -184,6 +186,7 @@ uint32_t CompressAdler32(CompressEngineKind kind, uint32_t adler, const uint8_t*
   return adler;
 }
 
+#ifdef UPD_HAVE_LIBDEFLATE
 static int CompressMakeNonFinal(std::vector<uint8_t>* piece) {
   DeflateFinalBlock final;
   if (DeflateFindFinalBlock(piece->data(), piece->size(), &final) != 0) return -1;
@@ -200,3 +203,4 @@ static int CompressMakeNonFinal(std::vector<uint8_t>* piece) {
   piece->insert(piece->end(), kEmptyStored, kEmptyStored + 4);
   return 0;
 }
+#endif
