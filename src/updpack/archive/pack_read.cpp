@@ -6,6 +6,7 @@
 
 #include "payload/inflate_entry.h"
 #include "support/sjis.h"
+#include "updpack/build/build_names.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/report.h"
 
@@ -119,6 +120,36 @@ int PackInflate(PackReader* reader, const PayloadEntry& entry, FILE* out, uint64
     return -1;
   }
   return 0;
+}
+
+int PackReadInstallEnv(const std::string& path, std::string* bytes) {
+  PackReader reader;
+  if (PackOpen(path, &reader) != 0) return -1;
+  std::string previous;
+  int rc = 1;
+  for (;;) {
+    PayloadEntry entry;
+    int read = PackNextEntry(&reader, &entry, previous);
+    if (read == kPayloadEndReached) break;
+    if (read != kPayloadEntryRead) {
+      rc = -1;
+      break;
+    }
+    previous = entry.name;
+    if (PayloadIsFolder(entry)) continue;
+    if (BuildFoldCase(entry.name) == "install.env") {
+      std::string why;
+      rc = PackReadWhole(&reader, entry, bytes, &why) == 0 ? 0 : -1;
+      if (rc != 0) ReportError(reader.shown.c_str(), "install.env: %s", why.c_str());
+      break;
+    }
+    if (PackSkipData(&reader, entry) != 0) {
+      rc = -1;
+      break;
+    }
+  }
+  PackClose(&reader);
+  return rc;
 }
 
 bool PackHasPayload(FILE* f) {

@@ -38,6 +38,11 @@ int PackInflate(PackReader* reader, const PayloadEntry& entry, FILE* out, uint64
 int PackReadWhole(PackReader* reader, const PayloadEntry& entry, std::string* bytes,
                   std::string* why);
 
+// The packed install.env of an update (its name in any letter case, as the
+// updater opens it). Returns 0; 1 when the update has none; -1 after
+// reporting a damaged payload.
+int PackReadInstallEnv(const std::string& path, std::string* bytes);
+
 // True when the open file ends with a whole, well-formed payload (every
 // entry header readable up to the end marker before the trailer).
 bool PackHasPayload(FILE* f);

@@ -10,6 +10,7 @@
 #include "env/env_keys.h"
 #include "env/env_table.h"
 #include "env/sections.h"
+#include "updpack/archive/pack_read.h"
 #include "updpack/check/check_codepage.h"
 #include "updpack/check/check_discovery.h"
 #include "updpack/check/check_env.h"
@@ -146,6 +147,20 @@ int RunCheck(const std::string& path, bool fromUtf8, const std::string& output, 
   }
   std::string bytes;
   if (!ReadInput(path, &bytes)) return kExitBadInput;
+  // An update: its packed install.env, the one the updater reads (with the
+  // deletions that build --base added).
+  if (bytes.compare(0, 2, "MZ") == 0) {
+    int found = PackReadInstallEnv(FsArgPath(path.c_str()), &bytes);
+    if (found < 0) return kExitBadInput;
+    if (found > 0) {
+      ReportError(path.c_str(), "the update holds no install.env");
+      return kExitBadInput;
+    }
+    if (fromUtf8) {
+      ReportError(path.c_str(), "an update's install.env is checked as packed: no --from-utf8");
+      return kExitBadUsage;
+    }
+  }
   EnvCheckResult result;
   CheckEnvText(bytes, fromUtf8, &result);
   bool analysed = !HasUtf16Bom(bytes);  // a UTF-16 file is not read any further
@@ -175,8 +190,10 @@ void RegisterCheckCommand(CLI::App& app, UpdpackContext& context) {
   };
   auto options = std::make_shared<Options>();
   CLI::App* check = app.add_subcommand(
-      "check", "Show what the updater reads from an install.env and report its mistakes");
-  check->add_option("file", options->file, "The install.env to check")
+      "check",
+      "Show what the updater reads from an install.env (or the one packed in an update) and "
+      "report its mistakes");
+  check->add_option("file", options->file, "The install.env, or an update, to check")
       ->required()
       ->check(NonEmptyPath());
   CLI::Option* utf8 = check->add_flag("--from-utf8", options->fromUtf8,

@@ -115,6 +115,11 @@ TEST(BaseTool, TheUpdateTurnsTheOldVersionIntoTheNewOne) {
   EXPECT_NE(list.out.find("delete            -            -  -                    old101.dat"),
             std::string::npos)
       << list.out;
+  // check reads the packed install.env of an update: the added lines show.
+  RunResult check = RunUpdpack({"check", v.update});
+  EXPECT_EQ(check.code, 0) << check.err;
+  EXPECT_NE(check.out.find("old101.dat"), std::string::npos) << check.out;
+  EXPECT_EQ(RunUpdpack({"check", "--from-utf8", v.update}).code, 2);
 
   v.CopyOld();
   RunResult a = RunUpdpack({"apply", v.update, v.game});
