@@ -10,9 +10,9 @@
 
 // Where the payload sits in its file.
 struct PayloadLocation {
-  uint32_t first;   // P: file offset of the first entry
-  uint32_t length;  // bytes from P up to the trailer, end marker included
-  uint32_t end;     // file offset just after the trailer
+  uint32_t first;             // P: file offset of the first entry
+  uint32_t length;            // bytes from P up to the trailer, end marker included
+  uint32_t end;               // file offset just after the trailer
   uint32_t certificateBytes;  // the signature's table after it (0: unsigned)
 };
 
@@ -25,15 +25,13 @@ struct PayloadLocation {
 int PayloadLocate(FILE* stream, PayloadLocation* location);
 
 struct PayloadEntry {
-  uint32_t nameLength;          // bytes of the name, NUL included
-  char name[kPayloadNameMax];   // NUL-terminated
-  uint32_t size;                // inflated length, or kPayloadFolderSize
-  uint32_t packedSize;          // zlib stream length (not used for folders)
+  uint32_t nameLength;         // bytes of the name, NUL included
+  char name[kPayloadNameMax];  // NUL-terminated
+  uint32_t size;               // inflated length, or kPayloadFolderSize
+  uint32_t packedSize;         // zlib stream length (not used for folders)
 };
 
-inline bool PayloadIsFolder(const PayloadEntry& entry) {
-  return entry.size == kPayloadFolderSize;
-}
+inline bool PayloadIsFolder(const PayloadEntry& entry) { return entry.size == kPayloadFolderSize; }
 
 // Bytes of the entry header: name length field, name, size, packed size.
 inline uint32_t PayloadHeaderBytes(const PayloadEntry& entry) {

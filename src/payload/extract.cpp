@@ -73,7 +73,7 @@ bool WriteAll(HANDLE file, const unsigned char* data, uint32_t size) {
 // order. 0 when every file is staged whole, -1 otherwise (nothing in the
 // game's folder has changed either way).
 int StageAhead(FILE* stream, const char* destination, HWND window) {
-  if (!ReadAheadStart(stream, g_payloadLength, destination, kPayloadFullMode)) return -1;
+  if (!ReadAheadStart(stream, g_payloadLength, destination)) return -1;
   // Entry paths are "destination\name"; the plan keeps the name.
   size_t skip = strlen(destination) + 1;
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -117,14 +117,10 @@ int StageAhead(FILE* stream, const char* destination, HWND window) {
   }
 }
 
-struct WalkContext {
-  HWND window;
-};
-
-int ExtractFile(void* context, FILE* stream, const PayloadEntry& entry, const char* path,
+// A start-up file: written in place, without a window.
+int ExtractFile(void*, FILE* stream, const PayloadEntry& entry, const char* path,
                 uint32_t position) {
-  HWND window = static_cast<WalkContext*>(context)->window;
-  return ExtractEntry(stream, entry.size, entry.packedSize, path, window, position);
+  return ExtractEntry(stream, entry.size, entry.packedSize, path, nullptr, position);
 }
 
 [[noreturn]] void FailExtraction() {
@@ -181,8 +177,7 @@ void ExtractPayload(const char* destination, int mode) {
   } else {
     // The start-up reads a few small files into its own work folder: one
     // thread, written in place.
-    WalkContext context{nullptr};
-    PayloadWalkOps ops{&context, AnsiIsLeadByte, MakeFolder, ExtractFile};
+    PayloadWalkOps ops{nullptr, AnsiIsLeadByte, MakeFolder, ExtractFile};
     result = PayloadWalk(stream, g_payloadLength, destination, mode, ops);
   }
   fclose(stream);

@@ -27,12 +27,12 @@
 
 #include <cstdint>
 
-constexpr uint32_t kPayloadChunkSize = 131072;     // read, inflate and write unit
+constexpr uint32_t kPayloadChunkSize = 131072;  // read, inflate and write unit
 constexpr uint32_t kPayloadFolderSize = 0xFFFFFFFFu;
-constexpr uint32_t kPayloadNameMax = 260;          // name length, NUL included
-constexpr uint32_t kPayloadPathMax = 260;          // destination\name, NUL included
-constexpr uint32_t kPayloadValueMax = 0x7FFFFFFFu; // sizes and offsets are signed 32-bit
-constexpr uint32_t kPayloadHeaderFixedBytes = 10;  // name length, size, packed size
+constexpr uint32_t kPayloadNameMax = 260;           // name length, NUL included
+constexpr uint32_t kPayloadPathMax = 260;           // destination\name, NUL included
+constexpr uint32_t kPayloadValueMax = 0x7FFFFFFFu;  // sizes and offsets are signed 32-bit
+constexpr uint32_t kPayloadHeaderFixedBytes = 10;   // name length, size, packed size
 constexpr uint32_t kPayloadNameLengthBytes = 2;
 constexpr uint32_t kPayloadTimeStampBytes = 8;
 constexpr uint32_t kPayloadEndMarkerBytes = 4;

@@ -22,11 +22,11 @@ bool ReadAt(FILE* f, uint64_t offset, void* buffer, size_t size) {
 
 constexpr uint32_t kDosHeaderBytes = 64;
 constexpr uint32_t kPeOffsetField = 0x3C;
-constexpr uint32_t kCoffHeaderBytes = 20;     // after the "PE\0\0" signature
-constexpr uint32_t kOptionalSizeField = 16;   // within the COFF header
+constexpr uint32_t kCoffHeaderBytes = 20;    // after the "PE\0\0" signature
+constexpr uint32_t kOptionalSizeField = 16;  // within the COFF header
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
-constexpr uint32_t kSecurityDirectory = 4;    // index among the data directories
+constexpr uint32_t kSecurityDirectory = 4;  // index among the data directories
 constexpr uint32_t kCertificateHeaderBytes = 8;
 constexpr uint32_t kSigningPaddingMax = 7;
 

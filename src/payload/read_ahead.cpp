@@ -36,7 +36,6 @@ struct Ring {
   FILE* stream;
   uint32_t length;
   const char* destination;
-  int mode;
   int tail;  // the reader's next slot
   unsigned char* in;
   unsigned char* out;
@@ -121,7 +120,7 @@ int ReadEntry(void*, FILE* stream, const PayloadEntry& entry, const char* path, 
 
 unsigned __stdcall Reader(void*) {
   PayloadWalkOps ops{nullptr, AnsiIsLeadByte, SendFolder, ReadEntry};
-  int result = PayloadWalk(g_ring.stream, g_ring.length, g_ring.destination, g_ring.mode, ops);
+  int result = PayloadWalk(g_ring.stream, g_ring.length, g_ring.destination, kPayloadFullMode, ops);
   Send(kAheadWalkEnd, nullptr, 0, 0, result);
   return 0;
 }
@@ -141,7 +140,7 @@ void Setup() {
 
 }  // namespace
 
-bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination, int mode) {
+bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination) {
   Setup();
   g_ring.head = 0;
   g_ring.tail = 0;
@@ -150,7 +149,6 @@ bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination, int 
   g_ring.stream = stream;
   g_ring.length = length;
   g_ring.destination = destination;
-  g_ring.mode = mode;
   uintptr_t thread = _beginthreadex(nullptr, 0, Reader, nullptr, 0, nullptr);
   g_ring.thread = reinterpret_cast<HANDLE>(thread);
   return thread != 0;

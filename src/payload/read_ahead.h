@@ -35,9 +35,10 @@ struct ReadAheadEvent {
   int result;
 };
 
-// Starts the reading thread on the stream (at the first entry). False when
-// no thread could be started; nothing has been read then.
-bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination, int mode);
+// Starts the reading thread on the stream (at the first entry), walking it
+// in full mode. False when no thread could be started; nothing has been
+// read then.
+bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination);
 
 // The next event, waiting for it; while it waits, `idle` runs every few tens
 // of milliseconds (messages to pump). Null only when nothing was started.

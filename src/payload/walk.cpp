@@ -54,7 +54,7 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
 
 int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
                 const char** reason) {
-  if (!destination || destination[0] == '\0') return Failed(reason, "no destination folder");
+  if (destination && destination[0] == '\0') return Failed(reason, "no destination folder");
   long start = ftell(stream);
   if (start < 0) return Failed(reason, "cannot tell the stream's position");
   uint32_t position = 0;
@@ -68,7 +68,7 @@ int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByte
       break;
     }
     char path[kPayloadPathMax];
-    if (PayloadJoinPath(path, sizeof path, destination, entry.name) != 0) {
+    if (destination && PayloadJoinPath(path, sizeof path, destination, entry.name) != 0) {
       result = Failed(reason, "output path does not fit 260 bytes");
       break;
     }

@@ -38,7 +38,7 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
 // Reads every entry header from the stream's position without inflating
 // anything (the data are skipped) and checks what the full walk would:
 // every header, every name, and that every output path "destination\name"
-// fits 260 bytes. The stream goes back to where it was. 0, or -1 with
-// `reason` when given.
+// fits 260 bytes (not checked when destination is null; an empty one fails).
+// The stream goes back to where it was. 0, or -1 with `reason` when given.
 int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
                 const char** reason = nullptr);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "startup/workfolder_name.h"
 #include "support/filematch.h"
@@ -15,6 +16,7 @@ namespace {
 char g_startFolder[MAX_PATH];
 // Room for a temp path of 259 bytes, a backslash and the folder name.
 char g_workFolder[MAX_PATH + 32];
+size_t g_tempLength = 0;  // the temp path's part of it, its backslash included
 
 }  // namespace
 
@@ -30,6 +32,7 @@ void CreateWorkFolder() {
     return;
   }
   AddTrailingBackslash(g_workFolder);
+  g_tempLength = strlen(g_workFolder);
   AppendText(g_workFolder, sizeof g_workFolder, name);
   CreateDirectoryA(g_workFolder, nullptr);
   SetCurrentDirectoryA(g_workFolder);
@@ -50,8 +53,8 @@ void MarkWorkFolder(const char* owner) {
   if (g_workFolder[0] == '\0') return;
   char path[MAX_PATH + 48];
   FormatText(path, sizeof path, "%s\\%s", g_workFolder, kWorkFolderOwnerFile);
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
   WriteFile(file, owner, static_cast<DWORD>(strlen(owner)), &written, nullptr);
@@ -81,19 +84,18 @@ bool OwnedBy(const char* folder, const char* owner) {
 
 void RemoveStaleWorkFolders(const char* owner) {
   if (g_workFolder[0] == '\0' || owner[0] == '\0') return;
-  char temp[MAX_PATH];
-  DWORD n = GetTempPathA(MAX_PATH - 1, temp);
-  if (n == 0 || n >= MAX_PATH - 1) return;
-  AddTrailingBackslash(temp);
+  // Its siblings in the temp folder.
+  std::string temp(g_workFolder, g_tempLength);
   char pattern[MAX_PATH + 32];
-  FormatText(pattern, sizeof pattern, "%s%s", temp, kWorkFolderPattern);
+  FormatText(pattern, sizeof pattern, "%s%s", temp.c_str(), kWorkFolderPattern);
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     char folder[MAX_PATH + 32];
-    if (FormatText(folder, sizeof folder, "%s%s", temp, found.cFileName) >= MAX_PATH) continue;
+    if (FormatText(folder, sizeof folder, "%s%s", temp.c_str(), found.cFileName) >= MAX_PATH)
+      continue;
     if (lstrcmpiA(folder, g_workFolder) == 0 || !OwnedBy(folder, owner)) continue;
     DeleteMatchingFiles(folder, "*.*");
     RemoveDirectoryA(folder);

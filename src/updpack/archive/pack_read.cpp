@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "payload/inflate_entry.h"
+#include "payload/walk.h"
 #include "support/sjis.h"
 #include "updpack/build/build_names.h"
 #include "updpack/fsys/fsys.h"
@@ -154,17 +155,8 @@ int PackReadInstallEnv(const std::string& path, std::string* bytes) {
 
 bool PackHasPayload(FILE* f) {
   PayloadLocation location;
-  if (PayloadLocate(f, &location) != 0) return false;
-  uint32_t position = 0;
-  for (;;) {
-    PayloadEntry entry;
-    int rc = PayloadReadEntry(f, location.length - position, &entry, IsLeadByte);
-    if (rc == kPayloadEndReached) return true;
-    if (rc != kPayloadEntryRead) return false;
-    uint32_t data = PayloadDataBytes(entry);
-    if (data && fseek(f, static_cast<long>(data), SEEK_CUR) != 0) return false;
-    position += PayloadHeaderBytes(entry) + data;
-  }
+  return PayloadLocate(f, &location) == 0 &&
+         PayloadScan(f, location.length, nullptr, IsLeadByte) == 0;
 }
 
 std::string PackFormatTime(uint64_t fileTime) {
