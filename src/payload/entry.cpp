@@ -41,7 +41,7 @@ bool IsStagingComponent(const char* begin, const char* end) {
 }  // namespace
 
 int PayloadReadEntry(FILE* stream, uint32_t available, PayloadEntry* entry, LeadByteFn isLead,
-                     const char** reason) {
+                     const char** reason, int flags) {
   unsigned char bytes[8];
   if (available < kPayloadNameLengthBytes)
     return Corrupt(reason, "entry runs past the payload's end");
@@ -74,8 +74,14 @@ int PayloadReadEntry(FILE* stream, uint32_t available, PayloadEntry* entry, Lead
   entry->packedSize = Get32(bytes + 4);
 
   bool folder = PayloadIsFolder(*entry);
+  if (PayloadIsDelta(*entry)) {
+    if (!(flags & kPayloadDeltasKnown)) return Corrupt(reason, "size of 2^31 or more");
+    if (entry->packedSize < kDeltaHeaderBytes)
+      return Corrupt(reason, "delta shorter than its header");
+  }
   if (!folder) {
-    if (entry->size > kPayloadValueMax) return Corrupt(reason, "size of 2^31 or more");
+    if (entry->size > kPayloadValueMax && !PayloadIsDelta(*entry))
+      return Corrupt(reason, "size of 2^31 or more");
     if (entry->packedSize > kPayloadValueMax) return Corrupt(reason, "packed size of 2^31 or more");
     uint64_t needed = static_cast<uint64_t>(PayloadHeaderBytes(*entry)) + PayloadDataBytes(*entry);
     if (needed > available) return Corrupt(reason, "entry runs past the payload's end");

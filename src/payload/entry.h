@@ -33,13 +33,16 @@ struct PayloadEntry {
 
 inline bool PayloadIsFolder(const PayloadEntry& entry) { return entry.size == kPayloadFolderSize; }
 
+// A delta entry (format.h): read only by a reader that asks for them.
+inline bool PayloadIsDelta(const PayloadEntry& entry) { return entry.size == kPayloadDeltaSize; }
+
 // Bytes of the entry header: name length field, name, size, packed size.
 inline uint32_t PayloadHeaderBytes(const PayloadEntry& entry) {
   return entry.nameLength + kPayloadHeaderFixedBytes;
 }
 
-// Bytes that follow the header: time stamp and stream for a file, none for
-// a folder.
+// Bytes that follow the header: time stamp and stream for a file or a
+// delta, none for a folder.
 inline uint32_t PayloadDataBytes(const PayloadEntry& entry) {
   return PayloadIsFolder(entry) ? 0 : kPayloadTimeStampBytes + entry.packedSize;
 }
@@ -58,8 +61,14 @@ enum : int {
 // byte is not 0, a size or packed size of 2^31 or more, an entry that runs
 // past the payload, or an unsafe name. `reason`, when given, receives a short
 // English text for the corrupt case.
+//
+// A delta entry is corrupt too unless `flags` has kPayloadDeltasKnown; then
+// it is read as a file with PayloadIsDelta true, and its packed size must
+// hold at least the delta stream's header.
 int PayloadReadEntry(FILE* stream, uint32_t available, PayloadEntry* entry, LeadByteFn isLead,
-                     const char** reason = nullptr);
+                     const char** reason = nullptr, int flags = 0);
+
+constexpr int kPayloadDeltasKnown = 1;
 
 // True when writing the entry below a destination folder stays inside it:
 // not empty, no leading separator ("\" or "/"), no colon (drive letters,

@@ -177,7 +177,7 @@ void ExtractPayload(const char* destination, int mode) {
   } else {
     // The start-up reads a few small files into its own work folder: one
     // thread, written in place.
-    PayloadWalkOps ops{nullptr, AnsiIsLeadByte, MakeFolder, ExtractFile};
+    PayloadWalkOps ops{nullptr, AnsiIsLeadByte, MakeFolder, ExtractFile, nullptr};
     result = PayloadWalk(stream, g_payloadLength, destination, mode, ops);
   }
   fclose(stream);

@@ -119,7 +119,7 @@ int ReadEntry(void*, FILE* stream, const PayloadEntry& entry, const char* path, 
 }
 
 unsigned __stdcall Reader(void*) {
-  PayloadWalkOps ops{nullptr, AnsiIsLeadByte, SendFolder, ReadEntry};
+  PayloadWalkOps ops{nullptr, AnsiIsLeadByte, SendFolder, ReadEntry, nullptr};
   int result = PayloadWalk(g_ring.stream, g_ring.length, g_ring.destination, kPayloadFullMode, ops);
   Send(kAheadWalkEnd, nullptr, 0, 0, result);
   return 0;

@@ -19,13 +19,15 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
   uint32_t position = 0;
   for (;;) {
     PayloadEntry entry;
-    int read = PayloadReadEntry(stream, length - position, &entry, ops.isLead, reason);
+    int read = PayloadReadEntry(stream, length - position, &entry, ops.isLead, reason,
+                                kPayloadDeltasKnown);
     if (read == kPayloadEndReached) return 0;
     if (read != kPayloadEntryRead) return -1;
     position += PayloadHeaderBytes(entry);
 
     if (mode == kPayloadStartupMode) {
-      PayloadStartupAction action = PayloadStartupSelect(entry, ops.isLead);
+      PayloadStartupAction action =
+          PayloadIsDelta(entry) ? kStartupSkip : PayloadStartupSelect(entry, ops.isLead);
       if (action == kStartupStop) return 0;
       if (action == kStartupSkip) {
         uint32_t skip = PayloadDataBytes(entry);
@@ -45,7 +47,12 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
       ops.makeFolder(ops.context, path);
       continue;
     }
-    if (ops.extractFile(ops.context, stream, entry, path, position) != 0) {
+    if (PayloadIsDelta(entry)) {
+      if (!ops.applyDelta) return Failed(reason, "delta entries are not applied here");
+      if (ops.applyDelta(ops.context, stream, entry, path, position) != 0) {
+        return Failed(reason, "delta could not be applied");
+      }
+    } else if (ops.extractFile(ops.context, stream, entry, path, position) != 0) {
       return Failed(reason, "file could not be written");
     }
     position += PayloadDataBytes(entry);
@@ -53,7 +60,7 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
 }
 
 int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
-                const char** reason) {
+                const char** reason, const PayloadDeltaVisitor* deltas) {
   if (destination && destination[0] == '\0') return Failed(reason, "no destination folder");
   long start = ftell(stream);
   if (start < 0) return Failed(reason, "cannot tell the stream's position");
@@ -61,7 +68,8 @@ int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByte
   int result = 0;
   for (;;) {
     PayloadEntry entry;
-    int read = PayloadReadEntry(stream, length - position, &entry, isLead, reason);
+    int read =
+        PayloadReadEntry(stream, length - position, &entry, isLead, reason, kPayloadDeltasKnown);
     if (read == kPayloadEndReached) break;
     if (read != kPayloadEntryRead) {
       result = -1;
@@ -72,9 +80,15 @@ int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByte
       result = Failed(reason, "output path does not fit 260 bytes");
       break;
     }
-    uint32_t skip = PayloadDataBytes(entry);
-    position += PayloadHeaderBytes(entry) + skip;
-    if (skip > 0 && fseek(stream, static_cast<long>(skip), SEEK_CUR) != 0) {
+    position += PayloadHeaderBytes(entry);
+    if (deltas && PayloadIsDelta(entry) &&
+        deltas->visit(deltas->context, stream, entry, destination ? path : entry.name) != 0) {
+      result = Failed(reason, "delta base does not match");
+      break;
+    }
+    // The visitor may have read on: go to the next header from the start.
+    position += PayloadDataBytes(entry);
+    if (fseek(stream, start + static_cast<long>(position), SEEK_SET) != 0) {
       result = Failed(reason, "cannot skip an entry");
       break;
     }

@@ -19,13 +19,18 @@ struct PayloadWalkOps {
   // success, non-zero on failure.
   int (*extractFile)(void* context, FILE* stream, const PayloadEntry& entry, const char* path,
                      uint32_t position);
+  // A delta entry (full mode), the stream at its time stamp, as extractFile.
+  // Null: a delta entry fails the walk.
+  int (*applyDelta)(void* context, FILE* stream, const PayloadEntry& entry, const char* path,
+                    uint32_t position);
 };
 
 // Walks the payload from the stream's position (the first entry) with
 // `length` payload bytes (PayloadLocation::length). Full mode
 // (kPayloadFullMode) creates every folder and writes every file below the
 // destination; start-up mode (kPayloadStartupMode) writes only what
-// PayloadStartupSelect picks and ends quietly at a sub-folder entry.
+// PayloadStartupSelect picks and ends quietly at a sub-folder entry; it
+// passes over delta entries, which are never start-up files.
 // Each output path is "destination\name" and must fit 260 bytes; an empty
 // destination is a failure.
 //
@@ -39,6 +44,16 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
 // anything (the data are skipped) and checks what the full walk would:
 // every header, every name, and that every output path "destination\name"
 // fits 260 bytes (not checked when destination is null; an empty one fails).
-// The stream goes back to where it was. 0, or -1 with `reason` when given.
+// Delta entries are read as such; `deltas`, when given, is shown each one
+// (with the stream at its time stamp, free to read from there) so that its
+// base can be checked before anything is written.
+// The stream goes back to where it was. 0, or -1 with `reason` when given
+// (a visitor's failure gives "delta base does not match").
+struct PayloadDeltaVisitor {
+  void* context;
+  // path: "destination\name", or the entry's name without a destination.
+  // 0 to go on.
+  int (*visit)(void* context, FILE* stream, const PayloadEntry& entry, const char* path);
+};
 int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
-                const char** reason = nullptr);
+                const char** reason = nullptr, const PayloadDeltaVisitor* deltas = nullptr);

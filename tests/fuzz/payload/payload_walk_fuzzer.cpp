@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PayloadLocation where;
     if (PayloadLocate(f, &where) == 0) {
       Counter counter;
-      PayloadWalkOps ops{&counter, IsLeadByte, MakeFolder, ExtractFile};
+      PayloadWalkOps ops{&counter, IsLeadByte, MakeFolder, ExtractFile, nullptr};
       PayloadWalk(f, where.length, "C:\\dest", mode, ops);
     }
     fclose(f);

@@ -17,11 +17,12 @@ using testpayload::Writer;
 const std::string kImage = "MZ fake image bytes";
 
 // Reads the first entry of the archive's payload.
-int ReadFirst(const std::string& archive, PayloadEntry* entry, const char** reason = nullptr) {
+int ReadFirst(const std::string& archive, PayloadEntry* entry, const char** reason = nullptr,
+              int flags = 0) {
   FILE* f = TempFileWith(archive);
   PayloadLocation where{};
   int result = PayloadLocate(f, &where);
-  if (result == 0) result = PayloadReadEntry(f, where.length, entry, IsLeadByte, reason);
+  if (result == 0) result = PayloadReadEntry(f, where.length, entry, IsLeadByte, reason, flags);
   fclose(f);
   return result;
 }
@@ -108,7 +109,7 @@ TEST(PayloadLocate, FindsThePayloadOfASignedFileWhateverThePadding) {
     EXPECT_EQ(where.length, w.Payload().size());
     EXPECT_EQ(where.certificateBytes, 1024u);
     Recorder r;
-    PayloadWalkOps ops{&r, IsLeadByte, Recorder::MakeFolder, Recorder::ExtractFile};
+    PayloadWalkOps ops{&r, IsLeadByte, Recorder::MakeFolder, Recorder::ExtractFile, nullptr};
     EXPECT_EQ(PayloadWalk(f, where.length, "d", kPayloadFullMode, ops), 0) << extra;
     ASSERT_EQ(r.files.size(), 1u);
     EXPECT_EQ(r.files[0].data, std::string(300, 'x'));
@@ -324,6 +325,32 @@ TEST(PayloadReadEntry, RefusesADeltaEntry) {
   raw += std::string(8, '\0') + delta;
   PayloadEntry entry;
   EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(raw), &entry), kPayloadCorrupt);
+
+  // A reader that knows deltas reads it, as long as the stream can hold the
+  // delta's header and the name is safe.
+  ASSERT_EQ(ReadFirst(ArchiveWithRawEntry(raw), &entry, nullptr, kPayloadDeltasKnown),
+            kPayloadEntryRead);
+  EXPECT_TRUE(PayloadIsDelta(entry));
+  EXPECT_FALSE(PayloadIsFolder(entry));
+  EXPECT_EQ(PayloadDataBytes(entry), kPayloadTimeStampBytes + kDeltaHeaderBytes);
+  std::string shortRaw = raw;
+  shortRaw[6 + 2 + 4] = static_cast<char>(kDeltaHeaderBytes - 1);
+  shortRaw.pop_back();
+  const char* reason = nullptr;
+  EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(shortRaw), &entry, &reason, kPayloadDeltasKnown),
+            kPayloadCorrupt);
+  EXPECT_STREQ(reason, "delta shorter than its header");
+  std::string unsafe = raw;
+  unsafe[2] = '.';
+  unsafe[3] = '.';
+  unsafe[4] = '\\';
+  EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(unsafe), &entry, nullptr, kPayloadDeltasKnown),
+            kPayloadCorrupt);
+  // Only that one value is a delta: the size below it is still refused.
+  std::string big = raw;
+  big[6 + 2] = static_cast<char>(0xFD);
+  EXPECT_EQ(ReadFirst(ArchiveWithRawEntry(big), &entry, nullptr, kPayloadDeltasKnown),
+            kPayloadCorrupt);
 
   std::string stream = delta;
   FILE* f = TempFileWith(stream);

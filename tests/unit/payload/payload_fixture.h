@@ -73,7 +73,7 @@ inline int WalkArchive(const std::string& archive, int mode, Recorder* recorder,
   PayloadLocation where{};
   int result = PayloadLocate(f, &where);
   if (result == 0) {
-    PayloadWalkOps ops{recorder, IsLeadByte, Recorder::MakeFolder, Recorder::ExtractFile};
+    PayloadWalkOps ops{recorder, IsLeadByte, Recorder::MakeFolder, Recorder::ExtractFile, nullptr};
     result = PayloadWalk(f, where.length, destination, mode, ops, reason);
   }
   fclose(f);

@@ -50,9 +50,9 @@ TEST(PayloadWalk, StartupModeTakesTheStartupFilesInAnyCase) {
   w.File("insttscr.rct", "picture");
   Recorder r;
   ASSERT_EQ(WalkArchive(w.Finish(kImage), kPayloadStartupMode, &r, "C:\\tmp\\work"), 0);
-  EXPECT_EQ(r.events, (Events{"file C:\\tmp\\work\\readme.TXT", "file C:\\tmp\\work\\Install.Env",
-                              "file C:\\tmp\\work\\notes.txt.bak",
-                              "file C:\\tmp\\work\\insttscr.rct"}));
+  EXPECT_EQ(r.events,
+            (Events{"file C:\\tmp\\work\\readme.TXT", "file C:\\tmp\\work\\Install.Env",
+                    "file C:\\tmp\\work\\notes.txt.bak", "file C:\\tmp\\work\\insttscr.rct"}));
   ASSERT_EQ(r.files.size(), 4u);
   EXPECT_EQ(r.files[0].data, "readme");
   EXPECT_EQ(r.files[1].data, "env");
@@ -80,16 +80,17 @@ TEST(PayloadWalk, StartupModeEndsQuietlyAtTheSecondLevelFolder) {
 TEST(PayloadWalk, FullModeCreatesFoldersInOrderAndWritesEveryFile) {
   Recorder r;
   ASSERT_EQ(WalkArchive(UpdateWithDirectX().Finish(kImage), kPayloadFullMode, &r, "C:\\Game"), 0);
-  EXPECT_EQ(r.events, (Events{"file C:\\Game\\install.env", "file C:\\Game\\readme.txt",
-                              "file C:\\Game\\update.arc", "folder C:\\Game\\DirectX\\",
-                              "file C:\\Game\\DirectX\\dxsetup.exe",
-                              "file C:\\Game\\DirectX\\dxdata.cab",
-                              "folder C:\\Game\\DirectX\\sub\\",
-                              "file C:\\Game\\DirectX\\sub\\install.env"}));
+  EXPECT_EQ(
+      r.events,
+      (Events{"file C:\\Game\\install.env", "file C:\\Game\\readme.txt",
+              "file C:\\Game\\update.arc", "folder C:\\Game\\DirectX\\",
+              "file C:\\Game\\DirectX\\dxsetup.exe", "file C:\\Game\\DirectX\\dxdata.cab",
+              "folder C:\\Game\\DirectX\\sub\\", "file C:\\Game\\DirectX\\sub\\install.env"}));
   ASSERT_EQ(r.files.size(), 6u);
   EXPECT_EQ(r.files[2].data, SampleData(200000));
   EXPECT_EQ(r.files[4].data, SampleData(140000, 3));
-  EXPECT_EQ(r.files[4].writes, (std::vector<uint32_t>{kPayloadChunkSize, 140000 - kPayloadChunkSize}));
+  EXPECT_EQ(r.files[4].writes,
+            (std::vector<uint32_t>{kPayloadChunkSize, 140000 - kPayloadChunkSize}));
   EXPECT_EQ(r.files[5].data, "not for the start-up");
   EXPECT_EQ(r.files[5].stamp, 666u);
 }
@@ -139,8 +140,8 @@ TEST(PayloadWalk, ExecutableWithoutPayloadFails) {
 }
 
 TEST(PayloadWalk, UnsafeNamesFailBeforeAnythingIsWrittenForThem) {
-  for (const char* name : {"..\\evil.txt", "sub\\..\\..\\evil.txt", "C:\\evil.txt",
-                           "\\evil.txt", "x:evil.txt"}) {
+  for (const char* name :
+       {"..\\evil.txt", "sub\\..\\..\\evil.txt", "C:\\evil.txt", "\\evil.txt", "x:evil.txt"}) {
     Writer w;
     w.File("readme.txt", "ok");
     w.File(name, "evil");
@@ -168,8 +169,7 @@ TEST(PayloadWalk, OutputPathThatDoesNotFitFails) {
   EXPECT_STREQ(reason, "output path does not fit 260 bytes");
   // A destination two bytes shorter fits exactly.
   Recorder r2;
-  EXPECT_EQ(WalkArchive(w.Finish(kImage), kPayloadFullMode, &r2,
-                        destination.substr(2).c_str()), 0);
+  EXPECT_EQ(WalkArchive(w.Finish(kImage), kPayloadFullMode, &r2, destination.substr(2).c_str()), 0);
   EXPECT_EQ(r2.files.size(), 1u);
 }
 
@@ -235,4 +235,115 @@ TEST(PayloadScan, FindsFaultsAnywhereAndComesBackToTheFirstEntry) {
   EXPECT_EQ(after, 0);
   EXPECT_EQ(ScanArchive(w.Finish(kImage), destination.substr(2).c_str(), &after), 0);
   EXPECT_EQ(ScanArchive(w.Finish(kImage), "", &after), -1);
+}
+
+namespace {
+
+// A delta entry between files: "UDLT" and filler, as much as a header.
+Writer UpdateWithDelta() {
+  Writer w;
+  w.File("install.env", "TITLE=x\r\n", 111);
+  w.RawFile("notes.txt", kPayloadDeltaSize,
+            std::string(kDeltaMagic, 4) + std::string(kDeltaHeaderBytes + 10, 'D'), 7);
+  w.File("readme.txt", "read me", 222);
+  return w;
+}
+
+// The recorder plus the deltas handed over. Every callback's context is
+// the Recorder part.
+struct DeltaSeen : Recorder {
+  std::vector<std::string> paths;
+  std::vector<uint32_t> positions;
+  int result = 0;
+  static DeltaSeen* From(void* context) {
+    return static_cast<DeltaSeen*>(static_cast<Recorder*>(context));
+  }
+};
+
+// Reads the whole entry, as an applier would.
+int ApplyDelta(void* context, FILE* stream, const PayloadEntry& entry, const char* path,
+               uint32_t position) {
+  DeltaSeen* seen = DeltaSeen::From(context);
+  seen->paths.push_back(path);
+  seen->positions.push_back(position);
+  std::string data(kPayloadTimeStampBytes + entry.packedSize, '\0');
+  if (fread(&data[0], 1, data.size(), stream) != data.size()) return 1;
+  return seen->result;
+}
+
+int VisitDelta(void* context, FILE* stream, const PayloadEntry& entry, const char* path) {
+  DeltaSeen* seen = DeltaSeen::From(context);
+  seen->paths.push_back(path);
+  char magic[12] = {};
+  if (fread(magic, 1, sizeof magic, stream) != sizeof magic) return 1;
+  EXPECT_EQ(std::string(magic + 8, 4), "UDLT") << entry.name;
+  return seen->result;
+}
+
+}  // namespace
+
+// The start-up never writes a delta, whatever its name; the full walk hands
+// it to its own callback (or fails without one) and goes on after it.
+TEST(PayloadWalk, DeltaEntriesGoToTheirOwnCallback) {
+  std::string archive = UpdateWithDelta().Finish(kImage);
+  Recorder r;
+  ASSERT_EQ(WalkArchive(archive, kPayloadStartupMode, &r), 0);
+  EXPECT_EQ(r.events, (Events{"file dest\\install.env", "file dest\\readme.txt"}));
+
+  Recorder full;
+  const char* reason = nullptr;
+  EXPECT_EQ(WalkArchive(archive, kPayloadFullMode, &full, "dest", &reason), -1);
+  EXPECT_STREQ(reason, "delta entries are not applied here");
+  EXPECT_EQ(full.events, (Events{"file dest\\install.env"}));
+
+  for (int result : {0, 1}) {
+    FILE* f = testpayload::TempFileWith(archive);
+    PayloadLocation where{};
+    ASSERT_EQ(PayloadLocate(f, &where), 0);
+    DeltaSeen seen;
+    seen.result = result;
+    PayloadWalkOps ops{static_cast<Recorder*>(&seen), IsLeadByte, Recorder::MakeFolder,
+                       Recorder::ExtractFile, ApplyDelta};
+    EXPECT_EQ(PayloadWalk(f, where.length, "dest", kPayloadFullMode, ops), result ? -1 : 0);
+    EXPECT_EQ(seen.paths, (Events{"dest\\notes.txt"}));
+    // After install.env's header, time stamp and stream, and the delta's header.
+    Writer first;
+    first.File("install.env", "TITLE=x\r\n", 111);
+    ASSERT_EQ(seen.positions.size(), 1u);
+    EXPECT_EQ(seen.positions[0], first.entries.size() + 2 + 10 + 8);
+    EXPECT_EQ(seen.events.size(), result ? 1u : 2u);
+    if (!result) {
+      EXPECT_EQ(seen.files.back().data, "read me");
+    }
+    fclose(f);
+  }
+}
+
+// The scan shows each delta to the visitor (which may read on) before
+// anything is written, fails when the visitor does, and comes back.
+TEST(PayloadScan, ShowsEveryDeltaToTheVisitor) {
+  std::string archive = UpdateWithDelta().Finish(kImage);
+  for (int result : {0, 1}) {
+    for (const char* destination : {"dest", static_cast<const char*>(nullptr)}) {
+      FILE* f = testpayload::TempFileWith(archive);
+      PayloadLocation where{};
+      ASSERT_EQ(PayloadLocate(f, &where), 0);
+      long start = ftell(f);
+      DeltaSeen seen;
+      seen.result = result;
+      PayloadDeltaVisitor visitor{static_cast<Recorder*>(&seen), VisitDelta};
+      const char* reason = nullptr;
+      EXPECT_EQ(PayloadScan(f, where.length, destination, IsLeadByte, &reason, &visitor),
+                result ? -1 : 0);
+      if (result) {
+        EXPECT_STREQ(reason, "delta base does not match");
+      }
+      EXPECT_EQ(seen.paths, (Events{destination ? "dest\\notes.txt" : "notes.txt"}));
+      EXPECT_EQ(ftell(f), start);
+      fclose(f);
+    }
+  }
+  // Without a visitor the scan passes deltas by.
+  long after = -1;
+  EXPECT_EQ(ScanArchive(archive, "dest", &after), 0);
 }
