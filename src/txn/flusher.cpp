@@ -6,9 +6,10 @@ namespace {
 
 // Open files on their way; the writer waits when this many are.
 constexpr int kSlots = 64;
-// Flushes wait for the disk, not for a processor: several at once let the
-// file system write them out together.
-constexpr int kThreads = 4;
+// Flushes wait for the disk, not for a processor: many at once let the file
+// system commit them together (16 flush a few hundred small files about
+// four times faster than 4 under Wine on ext4).
+constexpr int kThreads = 16;
 
 struct Pending {
   HANDLE file;
@@ -66,7 +67,8 @@ void Setup() {
   InitializeConditionVariable(&g_queue.done);
   int started = 0;
   for (int i = 0; i < kThreads; ++i) {
-    uintptr_t thread = _beginthreadex(nullptr, 0, Worker, nullptr, 0, nullptr);
+    uintptr_t thread = _beginthreadex(nullptr, 64 << 10, Worker, nullptr,
+                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == 0) break;
     CloseHandle(reinterpret_cast<HANDLE>(thread));  // they run to the process's end
     ++started;

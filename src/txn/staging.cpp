@@ -1,5 +1,8 @@
 #include "txn/staging.h"
 
+#include <process.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,6 +16,7 @@ namespace {
 
 char g_folder[MAX_PATH];
 TxnPlan g_plan;
+HANDLE g_clearing = nullptr;  // the thread that clears a committed update's staging folder
 
 constexpr const char kInUse[] =
     "%s\nは他のプログラムが使用中のため、書き換えることができません。\n"
@@ -113,8 +117,35 @@ void ClearFolder(void*, const char* path) {
 
 bool RetryInUse(void*, const char* path) { return AskRetryCancel(kInUse, path) != 0; }
 
-const TxnFs kFs = {nullptr,      Kind,       Move,      Probe,       Link,      RemoveFile,
-                   MakeFolder,   RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
+const TxnFs kFs = {nullptr,    Kind,         Move,       Probe,     Link,        RemoveFile,
+                   MakeFolder, RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
+
+unsigned __stdcall ClearStaging(void*) {
+  TxnDiscard(g_folder, kFs);
+  return 0;
+}
+
+// The process does not end before the staging folder is gone (exit() runs
+// this), so that a finished update leaves nothing behind.
+void WaitForClearing() {
+  if (!g_clearing) return;
+  WaitForSingleObject(g_clearing, INFINITE);
+  CloseHandle(g_clearing);
+  g_clearing = nullptr;
+}
+
+// Deleting the replaced files takes about as long as writing them: it runs
+// behind what the player sees next. Inline when no thread can start.
+void ClearInBackground() {
+  uintptr_t thread = _beginthreadex(nullptr, 64 << 10, ClearStaging, nullptr,
+                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == 0) {
+    TxnDiscard(g_folder, kFs);
+    return;
+  }
+  g_clearing = reinterpret_cast<HANDLE>(thread);
+  atexit(WaitForClearing);
+}
 
 }  // namespace
 
@@ -172,7 +203,9 @@ int StagingCommit() {
     TxnDiscard(g_folder, kFs);
     return kTxnFailed;
   }
-  return TxnCommit(g_folder, g_plan, kFs);
+  int result = TxnCommitKeepingStaging(g_folder, g_plan, kFs);
+  if (result == kTxnDone) ClearInBackground();
+  return result;
 }
 
 void StagingAbandon() {

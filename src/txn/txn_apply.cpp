@@ -92,6 +92,12 @@ int TxnRollback(const char* folder, const TxnPlan& plan, size_t done, const TxnF
 }
 
 int TxnCommit(const char* folder, const TxnPlan& plan, const TxnFs& fs) {
+  int result = TxnCommitKeepingStaging(folder, plan, fs);
+  if (result == kTxnDone) TxnDiscard(folder, fs);
+  return result;
+}
+
+int TxnCommitKeepingStaging(const char* folder, const TxnPlan& plan, const TxnFs& fs) {
   char journal[kPayloadPathMax];
   if (TxnJournalPath(journal, sizeof journal, folder) != 0) return kTxnFailed;
   std::string text = TxnJournalText(plan);
@@ -119,7 +125,8 @@ int TxnCommit(const char* folder, const TxnPlan& plan, const TxnFs& fs) {
     size_t n = strlen(kTxnCommittedLine);
     if (fs.writeFile(fs.context, journal, kTxnCommittedLine, n, true) != 0) result = kTxnFailed;
   }
-  if (result != kTxnDone && TxnRollback(folder, plan, done, fs) != 0) return kTxnStuck;
+  if (result == kTxnDone) return kTxnDone;
+  if (TxnRollback(folder, plan, done, fs) != 0) return kTxnStuck;
   TxnDiscard(folder, fs);
   return result;
 }

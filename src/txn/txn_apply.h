@@ -71,6 +71,13 @@ struct TxnFs {
 // been put back as it was; kTxnStuck when even that failed.
 int TxnCommit(const char* folder, const TxnPlan& plan, const TxnFs& fs);
 
+// TxnCommit without step 5 when it succeeds: the staging folder, with the
+// replaced files and the committed journal, is left for TxnDiscard, which
+// may then run while the program goes on (deleting the old files takes as
+// long as writing them). A kill before it is harmless: the next run only
+// clears up. Failures are put back and cleared as by TxnCommit.
+int TxnCommitKeepingStaging(const char* folder, const TxnPlan& plan, const TxnFs& fs);
+
 // Puts back what the first `done` entries of the plan changed, judging by
 // what lies in the staging folder, so that it may run again after a crash
 // of its own. 0, or -1 when a file could not be put back.

@@ -154,8 +154,8 @@ bool RetryInUse(void* c, const char* path) {
 }
 
 TxnFs FsOf(FakeFs* f) {
-  return TxnFs{f,           Kind,     Move,      Probe,    Link,        RemoveFile,
-               MakeFolder,  RemoveFolder, WriteFile, ReadFile, ClearFolder, RetryInUse};
+  return TxnFs{f,          Kind,         Move,      Probe,    Link,        RemoveFile,
+               MakeFolder, RemoveFolder, WriteFile, ReadFile, ClearFolder, RetryInUse};
 }
 
 using Tree = std::map<std::string, std::string>;  // path -> contents, "<dir>" for folders
@@ -260,6 +260,22 @@ TEST(TxnCommit, ReplacesAddsAndLeavesNoStagingFolder) {
     EXPECT_EQ(TxnCommit(kGame, s.plan, FsOf(&s.fs)), kTxnDone);
     EXPECT_EQ(Snapshot(s.fs), s.after) << links;
     EXPECT_TRUE(s.StagingGone());
+
+    // Committed but not yet cleared: the old files wait beside a journal
+    // that says so, and what clears them later leaves the new folder.
+    Scenario kept;
+    kept.fs.links = links;
+    EXPECT_EQ(TxnCommitKeepingStaging(kGame, kept.plan, FsOf(&kept.fs)), kTxnDone);
+    EXPECT_EQ(Snapshot(kept.fs), kept.after) << links;
+    EXPECT_FALSE(kept.StagingGone());
+    char journal[260];
+    TxnJournalPath(journal, sizeof journal, kGame);
+    const std::string& text = kept.fs.files[journal];
+    TxnPlan parsed;
+    EXPECT_EQ(TxnJournalParse(text.data(), text.size(), &parsed), kTxnJournalCommitted);
+    EXPECT_EQ(TxnRecover(kGame, FsOf(&kept.fs)), 0);
+    EXPECT_EQ(Snapshot(kept.fs), kept.after) << links;
+    EXPECT_TRUE(kept.StagingGone());
   }
 }
 
