@@ -113,10 +113,12 @@ void ClearFolder(void*, const char* path) {
 
 bool RetryInUse(void*, const char* path) { return AskRetryCancel(kInUse, path) != 0; }
 
-const TxnFs kFs = {nullptr,      Kind,       Move,      Probe,       Link,      RemoveFile,
-                   MakeFolder,   RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
+const TxnFs kFs = {nullptr,    Kind,         Move,       Probe,     Link,        RemoveFile,
+                   MakeFolder, RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
 
 }  // namespace
+
+int StagingRecover(const char* folder) { return TxnRecover(folder, kFs); }
 
 int StagingBegin(const char* folder) {
   CopyText(g_folder, sizeof g_folder, folder);
