@@ -20,7 +20,7 @@ struct FakeFile {
   int64_t at = 0;
   int seeks = 0;
   uint32_t readLimit = 0xFFFFFFFFu;  // bytes one read call gives at most
-  uint32_t failAfter = 0xFFFFFFFFu;  // total bytes before reads give nothing
+  uint32_t failAfter = 0xFFFFFFFFu;  // bytes in all before reads give nothing
   uint32_t delivered = 0;
 };
 
@@ -37,7 +37,7 @@ uint32_t FakeRead(void* handle, unsigned char* data, uint32_t size) {
   uint64_t n = size;
   if (n > f->readLimit) n = f->readLimit;
   if (static_cast<int64_t>(n) > left) n = left < 0 ? 0 : left;
-  if (f->delivered >= f->failAfter) n = 0;
+  if (n > f->failAfter - f->delivered) n = f->failAfter - f->delivered;
   memcpy(data, f->bytes.data() + f->at, n);
   f->at += n;
   f->delivered += static_cast<uint32_t>(n);
