@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "payload/delta_base.h"
+#include "payload/delta_source.h"
 #include "payload/inflate_entry.h"
 #include "payload/walk.h"
 #include "support/alloc_or_exit.h"
@@ -118,8 +120,36 @@ int ReadEntry(void*, FILE* stream, const PayloadEntry& entry, const char* path, 
   return result;
 }
 
+// A delta entry, applied here like a stream inflated: the caller stages
+// its chunks as any file's. The base is the game's file at path, still in
+// place (staged files replace the game's only at the end); the delta is
+// read from the payload by offset. The stream ends after the entry.
+int ApplyEntry(void*, FILE* stream, const PayloadEntry& entry, const char* path,
+               uint32_t position) {
+  uint64_t stamp = 0;
+  DeltaHeader header;
+  int64_t start = 0;
+  if (DeltaEntryBegin(stream, entry.packedSize, &stamp, &header, &start) != kDeltaOk) return 1;
+  DeltaBase base;
+  if (DeltaBaseOpen(&base, path) != 0) return 1;
+  int result = 1;
+  if (Send(kAheadFileBegin, path, header.newSize, stamp, 0)) {
+    DeltaSource source;
+    DeltaSourceOnStdio(&source, stream, start, entry.packedSize);
+    PayloadSink sink{nullptr, CopyChunk, ChunkDone};
+    uint32_t written = 0;
+    int applied = DeltaApply(header, DeltaSourceReader(&source), DeltaBaseReader(&base), base.size,
+                             sink, position + kPayloadTimeStampBytes, &written);
+    result = applied == kDeltaOk ? 0 : 1;
+    if (!Send(kAheadFileEnd, nullptr, 0, 0, result)) result = 1;
+  }
+  DeltaBaseClose(&base);
+  if (result == 0 && _fseeki64(stream, start + entry.packedSize, SEEK_SET) != 0) result = 1;
+  return result;
+}
+
 unsigned __stdcall Reader(void*) {
-  PayloadWalkOps ops{nullptr, AnsiIsLeadByte, SendFolder, ReadEntry, nullptr};
+  PayloadWalkOps ops{nullptr, AnsiIsLeadByte, SendFolder, ReadEntry, ApplyEntry};
   int result = PayloadWalk(g_ring.stream, g_ring.length, g_ring.destination, kPayloadFullMode, ops);
   Send(kAheadWalkEnd, nullptr, 0, 0, result);
   return 0;

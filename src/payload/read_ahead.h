@@ -5,9 +5,10 @@
 //
 // The reading thread walks the payload as the extraction would and hands on
 // what it meets, in order, through a small ring of slots: a folder, the start
-// of a file, each inflated chunk, the end of a file, the end of the walk. The
-// caller takes them one at a time (ReadAheadNext), does the work, and gives
-// the slot back (ReadAheadRelease). It alone touches the disk and the windows.
+// of a file, each chunk inflated (or made by a delta: deltas are applied on
+// this thread too), the end of a file, the end of the walk. The caller takes
+// them one at a time (ReadAheadNext), does the work, and gives the slot back
+// (ReadAheadRelease). It alone touches the disk and the windows.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ enum ReadAheadKind {
   kAheadFolder,     // path
   kAheadFileBegin,  // path, size, stamp
   kAheadChunk,      // data, length, written, position
-  kAheadFileEnd,    // result: 0 when the file's stream inflated whole
+  kAheadFileEnd,    // result: 0 when the file's stream inflated (or delta applied) whole
   kAheadWalkEnd,    // result: what PayloadWalk returned
 };
 

@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define UPD_SHA256_X86 1
+#endif
+
 namespace {
 
 const uint32_t kRound[64] = {
@@ -54,7 +60,81 @@ void Compress(uint32_t state[8], const unsigned char* block) {
   state[7] += h;
 }
 
+void CompressPortable(uint32_t state[8], const unsigned char* blocks, size_t count) {
+  for (; count > 0; --count, blocks += 64) Compress(state, blocks);
+}
+
+#ifdef UPD_SHA256_X86
+// The processor's SHA extensions: several times the portable speed, which
+// keeps verifying a new file cheaper than inflating it. The stack is
+// realigned on entry: a 32-bit Windows thread may start with only 4 bytes
+// of alignment.
+__attribute__((target("sha,sse4.1"), force_align_arg_pointer)) void CompressShaNi(
+    uint32_t state[8], const unsigned char* blocks, size_t count) {
+  const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
+  __m128i cdgh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
+  t = _mm_shuffle_epi32(t, 0xB1);        // CDAB
+  cdgh = _mm_shuffle_epi32(cdgh, 0x1B);  // EFGH
+  __m128i abef = _mm_alignr_epi8(t, cdgh, 8);
+  cdgh = _mm_blend_epi16(cdgh, t, 0xF0);
+  for (; count > 0; --count, blocks += 64) {
+    __m128i savedAbef = abef, savedCdgh = cdgh;
+    __m128i m[4];
+    for (int i = 0; i < 16; ++i) {
+      if (i < 4) {
+        m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)),
+                                byteSwap);
+      } else {
+        __m128i w = _mm_sha256msg1_epu32(m[i & 3], m[(i + 1) & 3]);
+        w = _mm_add_epi32(w, _mm_alignr_epi8(m[(i + 3) & 3], m[(i + 2) & 3], 4));
+        m[i & 3] = _mm_sha256msg2_epu32(w, m[(i + 3) & 3]);
+      }
+      __m128i k = _mm_add_epi32(m[i & 3],
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * i)));
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(k, 0x0E));
+    }
+    abef = _mm_add_epi32(abef, savedAbef);
+    cdgh = _mm_add_epi32(cdgh, savedCdgh);
+  }
+  t = _mm_shuffle_epi32(abef, 0x1B);     // FEBA
+  cdgh = _mm_shuffle_epi32(cdgh, 0xB1);  // DCHG
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(t, cdgh, 0xF0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(cdgh, t, 8));
+}
+
+bool HasShaNi() {
+  unsigned a, b, c, d;
+  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSE4_1) || !(c & bit_SSSE3)) return false;
+  return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & (1u << 29));
+}
+
+bool g_accelerated = HasShaNi();
+#else
+bool g_accelerated = false;
+#endif
+
+void CompressBlocks(uint32_t state[8], const unsigned char* blocks, size_t count) {
+#ifdef UPD_SHA256_X86
+  if (g_accelerated) {
+    CompressShaNi(state, blocks, count);
+    return;
+  }
+#endif
+  CompressPortable(state, blocks, count);
+}
+
 }  // namespace
+
+bool Sha256Accelerate(bool on) {
+#ifdef UPD_SHA256_X86
+  g_accelerated = on && HasShaNi();
+#else
+  (void)on;
+#endif
+  return g_accelerated;
+}
 
 void Sha256Begin(Sha256* s) {
   static const uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -75,10 +155,12 @@ void Sha256Update(Sha256* s, const void* bytes, size_t count) {
     p += take;
     count -= take;
     if (s->blockUsed < 64) return;
-    Compress(s->state, s->block);
+    CompressBlocks(s->state, s->block, 1);
     s->blockUsed = 0;
   }
-  for (; count >= 64; p += 64, count -= 64) Compress(s->state, p);
+  CompressBlocks(s->state, p, count / 64);
+  p += count / 64 * 64;
+  count %= 64;
   if (count) memcpy(s->block, p, count);
   s->blockUsed = static_cast<uint32_t>(count);
 }
@@ -88,12 +170,12 @@ void Sha256End(Sha256* s, unsigned char digest[kSha256Bytes]) {
   s->block[s->blockUsed++] = 0x80;
   if (s->blockUsed > 56) {
     memset(s->block + s->blockUsed, 0, 64 - s->blockUsed);
-    Compress(s->state, s->block);
+    CompressBlocks(s->state, s->block, 1);
     s->blockUsed = 0;
   }
   memset(s->block + s->blockUsed, 0, 56 - s->blockUsed);
   for (int i = 0; i < 8; ++i) s->block[56 + i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
-  Compress(s->state, s->block);
+  CompressBlocks(s->state, s->block, 1);
   for (int i = 0; i < 8; ++i) {
     digest[4 * i] = static_cast<unsigned char>(s->state[i] >> 24);
     digest[4 * i + 1] = static_cast<unsigned char>(s->state[i] >> 16);

@@ -20,5 +20,9 @@ void Sha256Update(Sha256* s, const void* bytes, size_t count);
 // Pads, writes the digest and leaves s to be begun again.
 void Sha256End(Sha256* s, unsigned char digest[kSha256Bytes]);
 
+// Uses the processor's SHA extensions when it has them (the default) or
+// not; whether they are used now. For tests of both ways.
+bool Sha256Accelerate(bool on);
+
 // The digest of one buffer.
 void Sha256Of(const void* bytes, size_t count, unsigned char digest[kSha256Bytes]);

@@ -15,9 +15,10 @@
 #include "target/registry.h"
 #include "target/setup_dialog.h"
 
+const char kVersionTooOld[] = "アップデート元のバージョンが不適合です";
+
 namespace {
 
-const char kVersionTooOld[] = "アップデート元のバージョンが不適合です";
 const char kVersionTooNew[] = "既にアップデート適応済みです";
 const char kNotInstalled[] = "本体がインストールされていません";
 const char kFolderUnknown[] =

@@ -2,6 +2,10 @@
 // Both restore the current directory before they return.
 #pragma once
 
+// The refusal of an installed version the update does not fit; shown by the
+// update procedure too when a delta's base is not the expected file.
+extern const char kVersionTooOld[];
+
 // The automatic route: the version test, then the folder recorded in the
 // application key, confirmed by the user. out: 260 bytes. 0: out holds the
 // folder; -1: no usable installation is recorded (a message was shown);

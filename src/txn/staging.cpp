@@ -149,6 +149,8 @@ void ClearInBackground() {
 
 }  // namespace
 
+int StagingRecover(const char* folder) { return TxnRecover(folder, kFs); }
+
 int StagingBegin(const char* folder) {
   CopyText(g_folder, sizeof g_folder, folder);
   g_plan = TxnPlan{};

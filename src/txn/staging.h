@@ -5,6 +5,12 @@
 
 #include <windows.h>
 
+// Puts back what a killed run left in the folder and removes its staging
+// folder (StagingBegin does it too): before the game's files are read for
+// the update, they must be the old ones. 0, or -1 when something could not
+// be put back.
+int StagingRecover(const char* folder);
+
 // Puts back what a killed run left in the folder, then makes the (hidden)
 // staging folder. 0, or -1 when the folder cannot be made ready.
 int StagingBegin(const char* folder);

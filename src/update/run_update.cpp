@@ -5,6 +5,7 @@
 #include "env/env_keys.h"
 #include "env/env_table.h"
 #include "env/sections.h"
+#include "payload/delta_check.h"
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "support/ansi.h"
@@ -12,6 +13,7 @@
 #include "target/registry.h"
 #include "target/target_folder.h"
 #include "txn/game_lock.h"
+#include "txn/staging.h"
 #include "update/cdrom.h"
 #include "update/completion.h"
 #include "update/deletion.h"
@@ -74,6 +76,16 @@ int RunUpdate() {
         "は別のアップデートが更新中です。\nそのアップデートが終わってから、もう一度実行してください"
         "。",
         folder);
+    return Abandon();
+  }
+  // Delta entries need the very files they were made from. Checked here,
+  // the last place a refusal can still go back to the menu (the extraction
+  // ends the program when it fails), and under the lock, so no other update
+  // changes them before they are read. A killed run's files go back first:
+  // the bases are the old versions.
+  StagingRecover(folder);
+  if (CheckDeltaBases(folder) != kBasesMatch) {
+    ErrorBox("%s", kVersionTooOld);
     return Abandon();
   }
   ExtractPayload(folder, kPayloadFullMode);  // does not come back when it fails
