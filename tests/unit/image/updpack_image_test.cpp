@@ -1,5 +1,7 @@
-// Picture reading and writing behind `updpack image`; the conversion itself
-// is tested from the command line (updpack_image_cli.sh).
+// Picture reading and writing behind `updpack image`, and the conversion
+// itself from the command line: the committed sample converts to the
+// committed RCT file byte for byte, decodes back to the same picture, and bad
+// input and bad usage give exit codes 1 and 2.
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
 #include <zlib.h>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "unit/image/test_pictures.h"
+#include "unit/updpack/updpack_test_util.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/image/image_picture.h"
 
@@ -153,6 +156,97 @@ TEST(PictureFiles, PngWrittenIsReadBackUnchanged) {
   EXPECT_EQ(back.pixels, picture.pixels);
   remove(path.c_str());
   EXPECT_EQ(PictureLoad(path.c_str(), &back), kExitBadInput);
+}
+
+// `updpack image` as a game maker runs it; each message names the check.
+class ImageCommand : public testing::Test {
+ protected:
+  testupd::TempDir work;
+  const std::string data = UPD_SOURCE_DIR "/tests/data/image";
+};
+
+using testupd::Contains;
+using testupd::ReadBytes;
+using testupd::RunResult;
+using testupd::RunUpdpack;
+
+TEST_F(ImageCommand, EncodeGivesTheCommittedFileAndInfoReadsIt) {
+  RunResult r = RunUpdpack({"image", "encode", data + "/sample.png", work / "sample.rct"});
+  EXPECT_EQ(r.code, 0) << "encode\n" << r;
+  EXPECT_EQ(ReadBytes(work / "sample.rct"), ReadBytes(data + "/sample.rct"))
+      << "same bytes as the committed file";
+  r = RunUpdpack({"image", "info", work / "sample.rct"});
+  EXPECT_EQ(r.code, 0) << "info\n" << r;
+  EXPECT_TRUE(Contains(r.out, "kind: TC00")) << "info kind";
+  EXPECT_TRUE(Contains(r.out, "size: 61 x 47")) << "info size";
+  EXPECT_TRUE(Contains(r.out, "stream: well-formed")) << "info stream";
+}
+
+TEST_F(ImageCommand, DecodedPictureEncodesToTheSameFile) {
+  RunResult r = RunUpdpack({"image", "decode", data + "/sample.rct", work / "back.png"});
+  EXPECT_EQ(r.code, 0) << "decode\n" << r;
+  r = RunUpdpack({"image", "encode", work / "back.png", work / "again.rct"});
+  EXPECT_EQ(r.code, 0) << "encode the decoded picture\n" << r;
+  EXPECT_EQ(ReadBytes(work / "again.rct"), ReadBytes(data + "/sample.rct"))
+      << "round trip through PNG";
+}
+
+TEST_F(ImageCommand, TextIsStoredAndShown) {
+  RunResult r = RunUpdpack(
+      {"-q", "image", "encode", "--text", "Title text", data + "/sample.png", work / "text.rct"});
+  EXPECT_EQ(r.code, 0) << "encode with text\n" << r;
+  EXPECT_EQ(r.out, "") << "quiet encode prints nothing";
+  r = RunUpdpack({"image", "info", work / "text.rct"});
+  EXPECT_EQ(r.code, 0) << "info with text\n" << r;
+  EXPECT_TRUE(Contains(r.out, "kind: TC01")) << "info kind with text";
+  EXPECT_TRUE(Contains(r.out, "text: \"Title text\" (11 bytes stored)")) << "info text";
+}
+
+TEST_F(ImageCommand, MalformedStreamIsRefusedAndLeavesNoPicture) {
+  // A copy from the row above in row 0 (the first token after the pixel).
+  std::string bad = ReadBytes(data + "/sample.rct");
+  bad[23] = '\xa4';
+  testupd::WriteBytes(work / "bad.rct", bad);
+  RunResult r = RunUpdpack({"image", "decode", work / "bad.rct", work / "bad.png"});
+  EXPECT_EQ(r.code, 1) << "decode malformed\n" << r;
+  EXPECT_TRUE(Contains(r.err, "before the first pixel")) << "malformed reason";
+  EXPECT_FALSE(testupd::fs::exists(work / "bad.png")) << "no picture left from a malformed file";
+  r = RunUpdpack({"image", "info", work / "bad.rct"});
+  EXPECT_EQ(r.code, 1) << "info malformed\n" << r;
+}
+
+TEST_F(ImageCommand, TruncatedFileIsRefused) {
+  testupd::WriteBytes(work / "cut.rct", ReadBytes(data + "/sample.rct").substr(0, 100));
+  RunResult r = RunUpdpack({"image", "info", work / "cut.rct"});
+  EXPECT_EQ(r.code, 1) << "info truncated\n" << r;
+  EXPECT_TRUE(Contains(r.err, "truncated")) << "truncated reason";
+}
+
+TEST_F(ImageCommand, TheThirdKindIsRefused) {
+  // "8_00": 1 x 1, three bytes of stream.
+  const char eight[] =
+      "\x98\x5a\x92\x9a"
+      "8_00"
+      "\x01\0\0\0\x01\0\0\0\x03\0\0\0"
+      "abc";
+  testupd::WriteBytes(work / "eight.rct", std::string(eight, sizeof eight - 1));
+  RunResult r = RunUpdpack({"image", "info", work / "eight.rct"});
+  EXPECT_EQ(r.code, 1) << "info of the third kind\n" << r;
+  EXPECT_TRUE(Contains(r.err, "8_00")) << "third kind";
+}
+
+TEST_F(ImageCommand, NonPicturesAndMissingFilesAreBadInput) {
+  RunResult r = RunUpdpack({"image", "encode", data + "/sample.rct", work / "x.rct"});
+  EXPECT_EQ(r.code, 1) << "encode a non-picture\n" << r;
+  r = RunUpdpack({"image", "encode", work / "missing.png", work / "x.rct"});
+  EXPECT_EQ(r.code, 1) << "encode a missing file\n" << r;
+}
+
+TEST_F(ImageCommand, MissingArgumentsAreBadUsage) {
+  RunResult r = RunUpdpack({"image", "encode", data + "/sample.png"});
+  EXPECT_EQ(r.code, 2) << "encode without output\n" << r;
+  r = RunUpdpack({"image"});
+  EXPECT_EQ(r.code, 2) << "image without a subcommand\n" << r;
 }
 
 }  // namespace
