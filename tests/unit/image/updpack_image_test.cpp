@@ -158,7 +158,8 @@ TEST(PictureFiles, PngWrittenIsReadBackUnchanged) {
   EXPECT_EQ(PictureLoad(path.c_str(), &back), kExitBadInput);
 }
 
-// `updpack image` as a game maker runs it; each message names the check.
+// `updpack image` as a game maker runs it (testupd::ExpectRun names the
+// command line of a run that fails; the other messages name the check).
 class ImageCommand : public testing::Test {
  protected:
   testupd::TempDir work;
@@ -166,38 +167,33 @@ class ImageCommand : public testing::Test {
 };
 
 using testupd::Contains;
+using testupd::ExpectRun;
 using testupd::ReadBytes;
 using testupd::RunResult;
-using testupd::RunUpdpack;
 
 TEST_F(ImageCommand, EncodeGivesTheCommittedFileAndInfoReadsIt) {
-  RunResult r = RunUpdpack({"image", "encode", data + "/sample.png", work / "sample.rct"});
-  EXPECT_EQ(r.code, 0) << "encode\n" << r;
+  ExpectRun({"image", "encode", data + "/sample.png", work / "sample.rct"}, 0);
   EXPECT_EQ(ReadBytes(work / "sample.rct"), ReadBytes(data + "/sample.rct"))
       << "same bytes as the committed file";
-  r = RunUpdpack({"image", "info", work / "sample.rct"});
-  EXPECT_EQ(r.code, 0) << "info\n" << r;
+  RunResult r = ExpectRun({"image", "info", work / "sample.rct"}, 0);
   EXPECT_TRUE(Contains(r.out, "kind: TC00")) << "info kind";
   EXPECT_TRUE(Contains(r.out, "size: 61 x 47")) << "info size";
   EXPECT_TRUE(Contains(r.out, "stream: well-formed")) << "info stream";
 }
 
 TEST_F(ImageCommand, DecodedPictureEncodesToTheSameFile) {
-  RunResult r = RunUpdpack({"image", "decode", data + "/sample.rct", work / "back.png"});
-  EXPECT_EQ(r.code, 0) << "decode\n" << r;
-  r = RunUpdpack({"image", "encode", work / "back.png", work / "again.rct"});
-  EXPECT_EQ(r.code, 0) << "encode the decoded picture\n" << r;
+  ExpectRun({"image", "decode", data + "/sample.rct", work / "back.png"}, 0);
+  ExpectRun({"image", "encode", work / "back.png", work / "again.rct"}, 0);
   EXPECT_EQ(ReadBytes(work / "again.rct"), ReadBytes(data + "/sample.rct"))
       << "round trip through PNG";
 }
 
 TEST_F(ImageCommand, TextIsStoredAndShown) {
-  RunResult r = RunUpdpack(
-      {"-q", "image", "encode", "--text", "Title text", data + "/sample.png", work / "text.rct"});
-  EXPECT_EQ(r.code, 0) << "encode with text\n" << r;
+  RunResult r = ExpectRun(
+      {"-q", "image", "encode", "--text", "Title text", data + "/sample.png", work / "text.rct"},
+      0);
   EXPECT_EQ(r.out, "") << "quiet encode prints nothing";
-  r = RunUpdpack({"image", "info", work / "text.rct"});
-  EXPECT_EQ(r.code, 0) << "info with text\n" << r;
+  r = ExpectRun({"image", "info", work / "text.rct"}, 0);
   EXPECT_TRUE(Contains(r.out, "kind: TC01")) << "info kind with text";
   EXPECT_TRUE(Contains(r.out, "text: \"Title text\" (11 bytes stored)")) << "info text";
 }
@@ -207,18 +203,15 @@ TEST_F(ImageCommand, MalformedStreamIsRefusedAndLeavesNoPicture) {
   std::string bad = ReadBytes(data + "/sample.rct");
   bad[23] = '\xa4';
   testupd::WriteBytes(work / "bad.rct", bad);
-  RunResult r = RunUpdpack({"image", "decode", work / "bad.rct", work / "bad.png"});
-  EXPECT_EQ(r.code, 1) << "decode malformed\n" << r;
+  RunResult r = ExpectRun({"image", "decode", work / "bad.rct", work / "bad.png"}, 1);
   EXPECT_TRUE(Contains(r.err, "before the first pixel")) << "malformed reason";
   EXPECT_FALSE(testupd::fs::exists(work / "bad.png")) << "no picture left from a malformed file";
-  r = RunUpdpack({"image", "info", work / "bad.rct"});
-  EXPECT_EQ(r.code, 1) << "info malformed\n" << r;
+  ExpectRun({"image", "info", work / "bad.rct"}, 1);
 }
 
 TEST_F(ImageCommand, TruncatedFileIsRefused) {
   testupd::WriteBytes(work / "cut.rct", ReadBytes(data + "/sample.rct").substr(0, 100));
-  RunResult r = RunUpdpack({"image", "info", work / "cut.rct"});
-  EXPECT_EQ(r.code, 1) << "info truncated\n" << r;
+  RunResult r = ExpectRun({"image", "info", work / "cut.rct"}, 1);
   EXPECT_TRUE(Contains(r.err, "truncated")) << "truncated reason";
 }
 
@@ -230,23 +223,18 @@ TEST_F(ImageCommand, TheThirdKindIsRefused) {
       "\x01\0\0\0\x01\0\0\0\x03\0\0\0"
       "abc";
   testupd::WriteBytes(work / "eight.rct", std::string(eight, sizeof eight - 1));
-  RunResult r = RunUpdpack({"image", "info", work / "eight.rct"});
-  EXPECT_EQ(r.code, 1) << "info of the third kind\n" << r;
+  RunResult r = ExpectRun({"image", "info", work / "eight.rct"}, 1);
   EXPECT_TRUE(Contains(r.err, "8_00")) << "third kind";
 }
 
 TEST_F(ImageCommand, NonPicturesAndMissingFilesAreBadInput) {
-  RunResult r = RunUpdpack({"image", "encode", data + "/sample.rct", work / "x.rct"});
-  EXPECT_EQ(r.code, 1) << "encode a non-picture\n" << r;
-  r = RunUpdpack({"image", "encode", work / "missing.png", work / "x.rct"});
-  EXPECT_EQ(r.code, 1) << "encode a missing file\n" << r;
+  ExpectRun({"image", "encode", data + "/sample.rct", work / "x.rct"}, 1);
+  ExpectRun({"image", "encode", work / "missing.png", work / "x.rct"}, 1);
 }
 
 TEST_F(ImageCommand, MissingArgumentsAreBadUsage) {
-  RunResult r = RunUpdpack({"image", "encode", data + "/sample.png"});
-  EXPECT_EQ(r.code, 2) << "encode without output\n" << r;
-  r = RunUpdpack({"image"});
-  EXPECT_EQ(r.code, 2) << "image without a subcommand\n" << r;
+  ExpectRun({"image", "encode", data + "/sample.png"}, 2);  // no output
+  ExpectRun({"image"}, 2);                                  // no subcommand
 }
 
 }  // namespace
