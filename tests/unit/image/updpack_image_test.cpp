@@ -1,5 +1,7 @@
-// Picture reading and writing behind `updpack image`; the conversion itself
-// is tested from the command line (updpack_image_cli.sh).
+// Picture reading and writing behind `updpack image`, and the conversion
+// itself from the command line: the committed sample converts to the
+// committed RCT file byte for byte, decodes back to the same picture, and bad
+// input and bad usage give exit codes 1 and 2.
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
 #include <zlib.h>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "unit/image/test_pictures.h"
+#include "unit/updpack/updpack_test_util.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/image/image_picture.h"
 
@@ -153,6 +156,85 @@ TEST(PictureFiles, PngWrittenIsReadBackUnchanged) {
   EXPECT_EQ(back.pixels, picture.pixels);
   remove(path.c_str());
   EXPECT_EQ(PictureLoad(path.c_str(), &back), kExitBadInput);
+}
+
+// `updpack image` as a game maker runs it (testupd::ExpectRun names the
+// command line of a run that fails; the other messages name the check).
+class ImageCommand : public testing::Test {
+ protected:
+  testupd::TempDir work;
+  const std::string data = UPD_SOURCE_DIR "/tests/data/image";
+};
+
+using testupd::Contains;
+using testupd::ExpectRun;
+using testupd::ReadBytes;
+using testupd::RunResult;
+
+TEST_F(ImageCommand, EncodeGivesTheCommittedFileAndInfoReadsIt) {
+  ExpectRun({"image", "encode", data + "/sample.png", work / "sample.rct"}, 0);
+  EXPECT_EQ(ReadBytes(work / "sample.rct"), ReadBytes(data + "/sample.rct"))
+      << "same bytes as the committed file";
+  RunResult r = ExpectRun({"image", "info", work / "sample.rct"}, 0);
+  EXPECT_TRUE(Contains(r.out, "kind: TC00")) << "info kind";
+  EXPECT_TRUE(Contains(r.out, "size: 61 x 47")) << "info size";
+  EXPECT_TRUE(Contains(r.out, "stream: well-formed")) << "info stream";
+}
+
+TEST_F(ImageCommand, DecodedPictureEncodesToTheSameFile) {
+  ExpectRun({"image", "decode", data + "/sample.rct", work / "back.png"}, 0);
+  ExpectRun({"image", "encode", work / "back.png", work / "again.rct"}, 0);
+  EXPECT_EQ(ReadBytes(work / "again.rct"), ReadBytes(data + "/sample.rct"))
+      << "round trip through PNG";
+}
+
+TEST_F(ImageCommand, TextIsStoredAndShown) {
+  RunResult r = ExpectRun(
+      {"-q", "image", "encode", "--text", "Title text", data + "/sample.png", work / "text.rct"},
+      0);
+  EXPECT_EQ(r.out, "") << "quiet encode prints nothing";
+  r = ExpectRun({"image", "info", work / "text.rct"}, 0);
+  EXPECT_TRUE(Contains(r.out, "kind: TC01")) << "info kind with text";
+  EXPECT_TRUE(Contains(r.out, "text: \"Title text\" (11 bytes stored)")) << "info text";
+}
+
+TEST_F(ImageCommand, MalformedStreamIsRefusedAndLeavesNoPicture) {
+  // A copy from the row above in row 0 (the first token after the pixel).
+  std::string bad = ReadBytes(data + "/sample.rct");
+  bad[23] = '\xa4';
+  testupd::WriteBytes(work / "bad.rct", bad);
+  RunResult r = ExpectRun({"image", "decode", work / "bad.rct", work / "bad.png"}, 1);
+  EXPECT_TRUE(Contains(r.err, "before the first pixel")) << "malformed reason";
+  EXPECT_FALSE(testupd::fs::exists(work / "bad.png")) << "no picture left from a malformed file";
+  ExpectRun({"image", "info", work / "bad.rct"}, 1);
+}
+
+TEST_F(ImageCommand, TruncatedFileIsRefused) {
+  testupd::WriteBytes(work / "cut.rct", ReadBytes(data + "/sample.rct").substr(0, 100));
+  RunResult r = ExpectRun({"image", "info", work / "cut.rct"}, 1);
+  EXPECT_TRUE(Contains(r.err, "truncated")) << "truncated reason";
+}
+
+TEST_F(ImageCommand, TheThirdKindIsRefused) {
+  // "8_00": 1 x 1, three bytes of stream.
+  const char eight[] =
+      "\x98\x5a\x92\x9a"
+      "8_00"
+      "\x01\0\0\0\x01\0\0\0\x03\0\0\0"
+      "abc";
+  testupd::WriteBytes(work / "eight.rct", std::string(eight, sizeof eight - 1));
+  RunResult r = ExpectRun({"image", "info", work / "eight.rct"}, 1);
+  EXPECT_TRUE(Contains(r.err, "8_00")) << "third kind";
+}
+
+TEST_F(ImageCommand, NonPicturesAndMissingFilesAreBadInput) {
+  ExpectRun({"image", "encode", data + "/sample.rct", work / "x.rct"}, 1);
+  ExpectRun({"image", "encode", work / "missing.png", work / "x.rct"}, 1);
+}
+
+TEST_F(ImageCommand, MissingArgumentsAreBadUsage) {
+  ExpectRun({"image", "encode", data + "/sample.png"}, 2);  // no output
+  ExpectRun({"image"}, 2);                                  // no subcommand
 }
 
 }  // namespace

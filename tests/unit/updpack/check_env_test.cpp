@@ -1,5 +1,6 @@
 // updpack check: every mistake in the sample files is found on its line, and
-// nothing is reported on a clean file.
+// nothing is reported on a clean file; and the program itself on the sample
+// files, as a game maker runs it.
 #include "updpack/check/check_env.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 #include "env/env_keys.h"
 #include "env/sections.h"
+#include "unit/updpack/updpack_test_util.h"
 #include "updpack/check/check_codepage.h"
 #include "updpack/fsys/fsys.h"
 
@@ -19,6 +21,10 @@
 
 namespace {
 
+using testupd::ExpectRun;
+using testupd::ReadBytes;
+using testupd::RunResult;
+using testupd::TempDir;
 using C = CheckCode;
 using Found = std::set<std::pair<CheckCode, int>>;  // what, on which line
 
@@ -242,6 +248,56 @@ TEST(CheckEnv, DiscoverySettingsThatRefuseEveryInstallation) {
   EXPECT_TRUE(r.findings.empty()) << r.findings[0].message;
   r = CheckBytes("CHKREG Version\n");  // CHKREGVERHIGH absent
   EXPECT_EQ(Findings(r), (Found{{C::kVersionWindowEmpty, 1}}));
+}
+
+// The program on the sample files: its exit code, and the findings as it
+// prints them (regular expressions, see testupd::Finds).
+
+TEST(CheckCommand, ExampleHasOneWarningForItsIniFile) {
+  ExpectRun({"check", std::string(UPD_SOURCE_DIR) + "/examples/update/install.env"}, 0,
+            {R"(install.env:29: warning: INI_FILE "KazamiNatsu.ini" has no folder)"},
+            "0 errors, 1 warning");
+}
+
+TEST(CheckCommand, CleanFilePrintsNothingWhenQuiet) {
+  RunResult r = ExpectRun({"-q", "check", DataFile("clean.env")}, 0);
+  EXPECT_EQ(r.out + r.err, "") << "expected no output";
+}
+
+TEST(CheckCommand, KeyWarningsNameTheirLines) {
+  ExpectRun({"check", DataFile("keys.env")}, 0,
+            {R"(keys.env:3: warning: unknown key "EXENAM" is ignored; did you mean EXENAME\?)",
+             "keys.env:5: warning: EXENAME is already set on line 4"});
+}
+
+TEST(CheckCommand, UnterminatedSectionIsAnError) {
+  ExpectRun({"-q", "check", DataFile("sections.env")}, 1,
+            {R"(sections.env:17: \[delfiles_afterinst\] is not closed)"});
+}
+
+TEST(CheckCommand, Utf8FileIsRefusedAndConversionSuggested) {
+  ExpectRun({"check", DataFile("utf8.env")}, 1,
+            {R"(utf8.env:3:11: character U\+00E9)", "--from-utf8"});
+}
+
+TEST(CheckCommand, DiscoveryShowsTheKeyAndTheSuggestedFolder) {
+  ExpectRun({"check", DataFile("discovery.env")}, 0,
+            {"discovery.env:7: warning: CHKREG is set but CHKREGVERHIGH is not"},
+            R"(HKEY_CURRENT_USER.Software.Maker.Title.*"C:.Program Files.Maker.Title")");
+}
+
+TEST(CheckCommand, OutputWithoutConversionIsBadUsage) {
+  TempDir t;
+  ExpectRun({"check", DataFile("clean.env"), "-o", t / "never.env"}, 2);
+}
+
+// Converting the UTF-8 twin of clean.env gives clean.env byte for byte.
+TEST(CheckCommand, ConvertingTheUtf8TwinGivesTheCleanFile) {
+  TempDir t;
+  ExpectRun({"-q", "check", DataFile("utf8-clean.env"), "--from-utf8", "--force", "-o",
+             t / "converted.env"},
+            0);
+  EXPECT_EQ(ReadBytes(t / "converted.env"), ReadBytes(DataFile("clean.env")));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "unit/updpack/updpack_test_util.h"
 #include "updpack/check/check_env.h"
 #include "updpack/fsys/fsys.h"
 
@@ -110,6 +111,15 @@ TEST(CheckTransfer, NothingOutsideTheGameFolder) {
 TEST(CheckTransfer, QuotesInTheFilesTheUpdateUses) {
   EnvCheckResult result = CheckText("EXENAME \"Game.exe\"\nINI_FILE sub\\game.ini\n");
   EXPECT_EQ(Found(result), (Findings{{C::kOutsideGameFolder, 1}}));
+}
+
+// What the program shows of the transfer, as a game maker sees it (regular
+// expressions, see testupd::Finds).
+TEST(CheckCommand, TransferShowsWhatEachLineWrites) {
+  testupd::ExpectRun(
+      {"check", UPD_SOURCE_DIR "/tests/data/env/transfer.env"}, 0,
+      {"transfer.env:25: warning: this deletes the readme"},
+      R"(key "Path" = "REP_INSTALL".*value "Disc" = "REP_CDROMDRIVE".*line 20: skipped)");
 }
 
 }  // namespace

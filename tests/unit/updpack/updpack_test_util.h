@@ -1,9 +1,12 @@
-// Test support for updpack: temporary folders, running the program, and an
-// independent reader of the updates it writes (plain byte parsing and zlib's
-// one-shot uncompress, none of updpack's or the updater's reading code).
+// Test support for updpack: temporary folders, running the program and
+// checking what it printed, and an independent reader of the updates it
+// writes (plain byte parsing and zlib's one-shot uncompress, none of
+// updpack's or the updater's reading code).
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <regex.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <zlib.h>
@@ -13,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -88,11 +92,17 @@ inline std::string Quote(const std::string& arg) {
   return q + "'";
 }
 
-// Runs updpack with the arguments and collects its exit code and output; a
-// run that hangs is ended after a minute (exit code 124).
-inline RunResult RunUpdpack(const std::vector<std::string>& args) {
+// For failure messages: the exit code and everything the program printed.
+inline std::ostream& operator<<(std::ostream& os, const RunResult& r) {
+  return os << "exit code " << r.code << "\nstdout:\n" << r.out << "\nstderr:\n" << r.err;
+}
+
+// Runs a program (a path, or a name looked up in PATH) with the arguments and
+// collects its exit code and output; a run that hangs is ended after a minute
+// (exit code 124).
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
   TempDir io;
-  std::string cmd = "timeout 60 " + Quote(UPDPACK_EXE);
+  std::string cmd = "timeout 60 " + Quote(program);
   for (const std::string& a : args) cmd += " " + Quote(a);
   cmd += " >" + Quote(io / "out") + " 2>" + Quote(io / "err") + " </dev/null";
   int status = system(cmd.c_str());
@@ -100,6 +110,49 @@ inline RunResult RunUpdpack(const std::vector<std::string>& args) {
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   r.out = ReadBytes(io / "out");
   r.err = ReadBytes(io / "err");
+  return r;
+}
+
+inline RunResult RunUpdpack(const std::vector<std::string>& args) {
+  return RunProgram(UPDPACK_EXE, args);
+}
+
+// Whether the text holds a match of the regular expression, read as CMake's
+// MATCHES and `grep -E` read it: POSIX extended, where `.` matches a line end
+// too, so that one pattern can span lines of a report.
+inline testing::AssertionResult Finds(const std::string& text, const std::string& pattern) {
+  regex_t re;
+  if (regcomp(&re, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
+    return testing::AssertionFailure() << "bad regular expression \"" << pattern << "\"";
+  }
+  bool found = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
+  regfree(&re);
+  if (found) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "no \"" << pattern << "\" in:\n" << text;
+}
+
+// Whether the text holds the exact string, as `grep -F` finds it.
+inline testing::AssertionResult Contains(const std::string& text, const std::string& exact) {
+  if (text.find(exact) != std::string::npos) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "no \"" << exact << "\" in:\n" << text;
+}
+
+// Runs updpack and expects its exit code, each of errPatterns in its stderr
+// and outPattern, unless empty, in its stdout (regular expressions, as Finds
+// reads them); returns the run for further checks.
+inline RunResult ExpectRun(const std::vector<std::string>& args, int code,
+                           const std::vector<std::string>& errPatterns = {},
+                           const std::string& outPattern = "") {
+  RunResult r = RunUpdpack(args);
+  std::string command = "updpack";
+  for (const std::string& a : args) command += " " + a;
+  EXPECT_EQ(r.code, code) << command << "\n" << r;
+  for (const std::string& pattern : errPatterns) {
+    EXPECT_TRUE(Finds(r.err, pattern)) << command << ": stderr";
+  }
+  if (!outPattern.empty()) {
+    EXPECT_TRUE(Finds(r.out, outPattern)) << command << ": stdout";
+  }
   return r;
 }
 

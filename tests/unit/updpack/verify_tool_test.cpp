@@ -1,6 +1,8 @@
-// updpack verify and extract against damaged and hostile updates.
+// updpack verify and extract against damaged and hostile updates, and on an
+// update signed after it was built.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,8 @@ struct Case {
     WriteBytes(dir / "src/data.arc", testupd::MixedData(300000, 1));
     WriteBytes(dir / "src/DirectX/dx.cab", testupd::MixedData(5000, 2));
     WriteBytes(dir / "src/zz.dat", "the last entry");
-    testupd::RunResult r = RunUpdpack({"build", "-q", "--stub", dir / "updater.exe", "-o",
-                                       dir / "good.exe", dir / "src"});
+    testupd::RunResult r = RunUpdpack(
+        {"build", "-q", "--stub", dir / "updater.exe", "-o", dir / "good.exe", dir / "src"});
     EXPECT_EQ(r.code, 0) << r.err;
     good = ReadBytes(dir / "good.exe");
   }
@@ -147,8 +149,8 @@ TEST(VerifyTool, RejectsEveryOrderTheUpdaterCannotFollow) {
 TEST(VerifyTool, RejectsNamesThatLeaveTheDestination) {
   Case c;
   std::string stub = testupd::FakeStub();
-  for (const char* name : {"..\\evil.txt", "C:\\evil.txt", "\\evil.txt", "a\\..\\..\\evil.dat",
-                           "stream:evil"}) {
+  for (const char* name :
+       {"..\\evil.txt", "C:\\evil.txt", "\\evil.txt", "a\\..\\..\\evil.dat", "stream:evil"}) {
     Writer w;
     w.File(name, "x");
     testupd::RunResult r = c.Verify(WithTrailer(stub, w.Payload()));
@@ -169,7 +171,8 @@ TEST(ExtractTool, WritesNothingOutsideTheDestination) {
   testupd::RunResult r = RunUpdpack({"extract", c.dir / "hostile.exe", c.dir / "deep/out"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("leaves the destination"), std::string::npos) << r.err;
-  EXPECT_EQ(ReadBytes(c.dir / "deep/out/fine.txt"), "kept");  // what came before stays, as in the updater
+  EXPECT_EQ(ReadBytes(c.dir / "deep/out/fine.txt"),
+            "kept");  // what came before stays, as in the updater
   EXPECT_FALSE(testupd::fs::exists(c.dir / "evil.txt"));
   EXPECT_FALSE(testupd::fs::exists(c.dir / "deep/evil.txt"));
 }
@@ -227,6 +230,70 @@ TEST(VerifyTool, WarnsAboutStubImportsOutsideTheKnownDlls) {
   r = VerifyOnStub(testupd::FakeStub());
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.err, "");
+}
+
+// An update built with updpack and signed with osslsigncode and a throwaway
+// certificate made by openssl; both tools are needed, or the tests are
+// skipped (scripts/install-deps.sh installs them).
+class SignedUpdate : public testing::Test {
+ protected:
+  TempDir dir;
+  const std::string stub = testpe::ImageImporting({});  // a minimal PE32 image
+  const std::string src = dir / "src", cert = dir / "cert.pem", key = dir / "key.pem";
+  const std::string signedUpdate = dir / "signed.exe";
+
+  void SetUp() override {
+    if (testupd::RunProgram("sh", {"-c", "command -v osslsigncode && command -v openssl"}).code) {
+      GTEST_SKIP() << "osslsigncode or openssl missing (scripts/install-deps.sh)";
+    }
+    WriteBytes(dir / "stub.exe", stub);
+    WriteBytes(src + "/install.env", "TITLE=signed\r\n");
+    WriteBytes(src + "/readme.txt", "readme\r\n");
+    std::mt19937 rng(20);
+    std::string noise(200000, '\0');  // incompressible: payload byte 100000 lies in its stream
+    for (char& c : noise) c = static_cast<char>(rng());
+    WriteBytes(src + "/update.arc", noise);
+    WriteBytes(src + "/DirectX/dxsetup.exe", "dx");
+    testupd::RunResult r =
+        RunUpdpack({"-q", "build", "--stub", dir / "stub.exe", "-o", dir / "update.exe", src});
+    ASSERT_EQ(r.code, 0) << "build\n" << r;
+    r = testupd::RunProgram(
+        "openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-subj", "/CN=updpack-test", "-days", "2"});
+    ASSERT_EQ(r.code, 0) << "openssl\n" << r;
+    r = testupd::RunProgram("osslsigncode", {"sign", "-certs", cert, "-key", key, "-in",
+                                             dir / "update.exe", "-out", signedUpdate});
+    ASSERT_EQ(r.code, 0) << "osslsigncode sign\n" << r;
+    ASSERT_EQ(SignatureCheck(signedUpdate).code, 0) << "osslsigncode verify";
+  }
+
+  testupd::RunResult SignatureCheck(const std::string& file) {
+    return testupd::RunProgram("osslsigncode", {"verify", "-CAfile", cert, "-in", file});
+  }
+};
+
+TEST_F(SignedUpdate, ListsVerifiesAndExtracts) {
+  testupd::RunResult r = testupd::ExpectRun({"verify", signedUpdate}, 0);
+  EXPECT_TRUE(testupd::Contains(r.out, "OK (4 files, 1 folders; signed)")) << "verify said";
+  EXPECT_TRUE(testupd::Contains(RunUpdpack({"list", signedUpdate}).out, "dxsetup.exe")) << "list";
+  testupd::ExpectRun({"-q", "extract", signedUpdate, dir / "back"}, 0);
+  r = testupd::RunProgram("diff", {"-r", src, dir / "back"});
+  EXPECT_EQ(r.code, 0) << "extracted files differ\n" << r;
+  // A signed update is not taken as a bare updater.
+  r = RunUpdpack({"-q", "build", "--stub", signedUpdate, "-o", dir / "twice.exe", src});
+  EXPECT_NE(r.code, 0) << "a signed update was taken as a stub";
+}
+
+TEST_F(SignedUpdate, APayloadByteChangedAfterSigningIsCaught) {
+  // One byte in the middle of update.arc's stream.
+  std::string changed = ReadBytes(signedUpdate);
+  changed[stub.size() + 100000] ^= 0x55;
+  WriteBytes(dir / "changed.exe", changed);
+  testupd::RunResult r = RunUpdpack({"verify", dir / "changed.exe"});
+  EXPECT_NE(r.code, 0) << "a changed payload passed verify";
+  EXPECT_TRUE(testupd::Contains(r.err, "update.arc")) << "the damaged entry is not named";
+  EXPECT_NE(SignatureCheck(dir / "changed.exe").code, 0)
+      << "the signature still matched a changed file";
 }
 
 }  // namespace
