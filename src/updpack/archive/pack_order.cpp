@@ -6,6 +6,12 @@
 #include "support/sjis.h"
 #include "updpack/build/build_names.h"
 
+bool PackIsStartupName(const char* name) {
+  for (const char* pattern : kPayloadStartupPatterns)
+    if (NameContains(name, pattern, IsLeadByte)) return true;
+  return false;
+}
+
 const char* OrderCheckEntry(OrderCheck* check, const PayloadEntry& entry) {
   bool folder = PayloadIsFolder(entry);
   std::string parent, part;

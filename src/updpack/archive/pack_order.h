@@ -22,6 +22,11 @@ struct OrderCheck {
 // trailing dot or space, no device name). Returns null or the reason.
 const char* PackNameProblem(const PayloadEntry& entry);
 
+// True when the name (any part of it) contains a start-up pattern
+// (kPayloadStartupPatterns), letter case ignored: such a file always
+// travels whole, never as a delta.
+bool PackIsStartupName(const char* name);
+
 // Returns null when the entry keeps the order, else the reason; the entry
 // counts as met either way.
 const char* OrderCheckEntry(OrderCheck* check, const PayloadEntry& entry);

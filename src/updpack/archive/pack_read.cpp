@@ -37,7 +37,7 @@ int PackNextEntry(PackReader* reader, PayloadEntry* entry, const std::string& pr
   *entry = PayloadEntry();
   long before = ftell(reader->f);
   int rc = PayloadReadEntry(reader->f, reader->location.length - reader->position, entry,
-                            IsLeadByte, &reason);
+                            IsLeadByte, &reason, kPayloadDeltasKnown);
   if (rc == kPayloadCorrupt) {
     std::string where = previous.empty() ? "the first entry"
                                          : "the entry after \"" + FsDisplayName(previous) + "\"";
@@ -138,7 +138,7 @@ int PackReadInstallEnv(const std::string& path, std::string* bytes) {
     }
     previous = entry.name;
     if (PayloadIsFolder(entry)) continue;
-    if (BuildFoldCase(entry.name) == "install.env") {
+    if (!PayloadIsDelta(entry) && BuildFoldCase(entry.name) == "install.env") {
       std::string why;
       rc = PackReadWhole(&reader, entry, bytes, &why) == 0 ? 0 : -1;
       if (rc != 0) ReportError(reader.shown.c_str(), "install.env: %s", why.c_str());

@@ -20,7 +20,8 @@ struct PackReader {
 int PackOpen(const std::string& path, PackReader* reader);
 void PackClose(PackReader* reader);
 
-// Reads the next entry header. Returns kPayloadEntryRead, kPayloadEndReached,
+// Reads the next entry header; delta entries are read as such
+// (PayloadIsDelta). Returns kPayloadEntryRead, kPayloadEndReached,
 // or kPayloadCorrupt after reporting (naming the entry before it).
 int PackNextEntry(PackReader* reader, PayloadEntry* entry, const std::string& previous);
 

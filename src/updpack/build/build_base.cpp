@@ -9,6 +9,7 @@
 #include "support/sjis.h"
 #include "updpack/build/base_env.h"
 #include "updpack/build/base_plan.h"
+#include "updpack/build/build_delta.h"
 #include "updpack/fsys/fsys.h"
 #include "updpack/report.h"
 
@@ -84,8 +85,31 @@ std::vector<uint8_t> CompareContents(const std::vector<BuildEntry>& old,
   return same;
 }
 
+// The changed files that may travel as deltas, in entry order.
+std::vector<BuildDeltaJob> DeltaJobs(const std::vector<BuildEntry>& old,
+                                     const std::vector<BuildEntry>& fresh, const BasePlan& plan) {
+  std::vector<BuildDeltaJob> jobs;
+  for (size_t i = 0; i < fresh.size(); ++i) {
+    if (plan.state[i] != kBaseChanged || !plan.packed[i] || plan.match[i] < 0) continue;
+    const BuildEntry& base = old[plan.match[i]];
+    if (base.isFolder || !BuildDeltaAllowed(fresh[i], base.size)) continue;
+    jobs.push_back(BuildDeltaJob{i, base.path, base.size});
+  }
+  return jobs;
+}
+
+// How a changed file travels, for -v, in bytes exactly.
+std::string DeltaNote(const BuildEntry& e) {
+  std::string d = std::to_string(e.deltaBytes), w = std::to_string(e.wholeBytes);
+  if (!e.delta.empty()) return "  (delta " + d + " bytes instead of " + w + " bytes)";
+  if (e.deltaBytes == 0) return "";
+  if (e.wholeBytes == 0) return "  (whole: a delta of " + d + " bytes is no smaller)";
+  return "  (whole: " + w + " bytes; a delta of " + d + " bytes saves too little)";
+}
+
 void PrintPlan(const BaseOptions& options, const std::string& newFolder,
-               const std::vector<BuildEntry>& fresh, const BasePlan& plan) {
+               const std::vector<BuildEntry>& fresh, const BasePlan& plan,
+               const BuildDeltaTotals& deltas) {
   ReportInfo("plan: %s -> %s\n", FsShown(options.folder).c_str(), FsShown(newFolder).c_str());
   static const char* const kLabel[] = {"new", "changed", "unchanged"};
   for (int s = kBaseNew; s <= kBaseSame; ++s) {
@@ -96,12 +120,20 @@ void PrintPlan(const BaseOptions& options, const std::string& newFolder,
   ReportInfo("  %-9s %8llu files %12s  (lines added to [delfiles_afterinst])\n", "deleted",
              static_cast<unsigned long long>(plan.deletedFiles),
              HumanBytes(plan.deletedBytes).c_str());
+  if (deltas.files) {
+    ReportInfo("  %-9s %8llu files %12s  (changed files as deltas; whole they take %s, %s saved)\n",
+               "as deltas", static_cast<unsigned long long>(deltas.files),
+               HumanBytes(deltas.deltaBytes).c_str(), HumanBytes(deltas.wholeBytes).c_str(),
+               HumanBytes(deltas.wholeBytes - deltas.deltaBytes).c_str());
+  }
   if (!options.verbose) return;
   for (size_t i = 0; i < fresh.size(); ++i) {
     if (fresh[i].isFolder) continue;
     const char* label = kLabel[plan.state[i]];
     if (plan.state[i] == kBaseSame && plan.packed[i]) label = "packed";
-    ReportInfo("  %-9s %s\n", label, FsDisplayName(fresh[i].name).c_str());
+    if (!fresh[i].delta.empty()) label = "delta";
+    ReportInfo("  %-9s %s%s\n", label, FsDisplayName(fresh[i].name).c_str(),
+               DeltaNote(fresh[i]).c_str());
   }
   for (const std::string& name : plan.deleted)
     ReportInfo("  %-9s %s\n", "deleted", FsDisplayName(name).c_str());
@@ -135,7 +167,12 @@ int BuildBaseApply(const BaseOptions& options, const std::string& newFolder,
                 f.text.c_str());
   }
   if (!plan.problems.empty()) return static_cast<int>(plan.problems.size());
-  PrintPlan(options, newFolder, *entries, plan);
+  BuildDeltaTotals deltas;
+  if (!options.noDelta) {
+    int failed = BuildDeltaChoose(entries, DeltaJobs(old, *entries, plan), options.pack, &deltas);
+    if (failed) return failed;
+  }
+  PrintPlan(options, newFolder, *entries, plan, deltas);
   for (const BaseFinding& f : plan.notes)
     ReportWarning(FsDisplayName(f.name).c_str(), "%s", FsDisplayName(f.text).c_str());
 

@@ -15,6 +15,12 @@ struct BuildEntry {
   std::vector<uint8_t> contents;  // the bytes of a file made in memory
   uint64_t size = 0;
   uint64_t fileTime = 0;  // last write, FILETIME units
+  // With --base: the delta stream against the old version's file when the
+  // file travels as a delta (empty: whole), and the sizes it was chosen by
+  // (0: not tried).
+  std::vector<uint8_t> delta;
+  uint64_t deltaBytes = 0;
+  uint64_t wholeBytes = 0;
 };
 
 // Adds every file and sub-folder below root, named relative to it. Names

@@ -133,6 +133,14 @@ int RunBuild(const BuildOptions& options) {
   std::vector<uint8_t> image;
   if (ReadStub(stub, &image) != 0) return kExitBadInput;
 
+  PackOptions pack;
+  pack.threads =
+      options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
+  if (pack.threads < 1) pack.threads = 1;
+  pack.engine = options.engine;
+  pack.level = options.level;
+  pack.pieceSize = options.pieceSize ? options.pieceSize : kPackPieceSize;
+
   std::vector<BuildEntry> entries;
   // A folder full of bad names is told in its first few.
   ReportLimit(kBuildProblemsShown);
@@ -141,8 +149,11 @@ int RunBuild(const BuildOptions& options) {
     if (BuildPutGenerated(&entries, g.name, g.contents, g.fileTime, g.shown) != 0) ++problems;
   }
   BuildApplyTimes(options.times, &entries);
-  if (!options.base.folder.empty() && problems == 0)
-    problems += BuildBaseApply(options.base, options.folder, &entries);
+  if (!options.base.folder.empty() && problems == 0) {
+    BaseOptions base = options.base;
+    base.pack = pack;
+    problems += BuildBaseApply(base, options.folder, &entries);
+  }
   problems += BuildCheckNames(entries);
   problems += BuildOrder(&entries);
   int heldBack = ReportLimit(0);
@@ -169,14 +180,6 @@ int RunBuild(const BuildOptions& options) {
   }
   if (options.dryRun) return kExitOk;
 
-  PackOptions pack;
-  pack.threads =
-      options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
-  if (pack.threads < 1) pack.threads = 1;
-  pack.engine = options.engine;
-  pack.level = options.level;
-  pack.pieceSize = options.pieceSize ? options.pieceSize : kPackPieceSize;
-
   OutRemoveStale(options.output);
   OutTemp temp;
   if (OutTempCreate(options.output, &temp, true) != 0) return kExitBadInput;
@@ -197,9 +200,12 @@ int RunBuild(const BuildOptions& options) {
   }
   if (rc != 0) return kExitBadInput;
 
-  ReportInfo("%s: %llu files, %llu folders; %s packed to %s (%s with the updater)\n",
+  std::string ofThem =
+      stats.deltas ? " (" + std::to_string(stats.deltas) + " of them as deltas)" : std::string();
+  ReportInfo("%s: %llu files%s, %llu folders; %s packed to %s (%s with the updater)\n",
              FsShown(options.output).c_str(), static_cast<unsigned long long>(stats.files),
-             static_cast<unsigned long long>(stats.folders), HumanBytes(stats.rawBytes).c_str(),
-             HumanBytes(stats.packedBytes).c_str(), HumanBytes(stats.totalBytes).c_str());
+             ofThem.c_str(), static_cast<unsigned long long>(stats.folders),
+             HumanBytes(stats.rawBytes).c_str(), HumanBytes(stats.packedBytes).c_str(),
+             HumanBytes(stats.totalBytes).c_str());
   return kExitOk;
 }

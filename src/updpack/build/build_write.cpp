@@ -107,6 +107,28 @@ int WriteFile(Writer* w, PackPool* pool, const BuildEntry& e, BuildStats* stats,
   return 0;
 }
 
+// Writes one delta entry: a file's header with the delta mark for its size.
+int WriteDelta(Writer* w, const BuildEntry& e, BuildStats* stats, uint64_t* done) {
+  std::vector<uint8_t> head;
+  // The header writer takes sizes below 2^31 only; the mark goes in after.
+  if (PayloadAppendEntryHeader(&head, e.name.c_str(), 0, static_cast<uint32_t>(e.delta.size())) !=
+          0 ||
+      !Fits(*w, head.size() + kPayloadTimeStampBytes + e.delta.size())) {
+    ReportTooLarge(e);
+    return -1;
+  }
+  PayloadPutU32(&head[PayloadPackedSizeOffset(e.name.c_str()) - 4], kPayloadDeltaSize);
+  PayloadAppendTimeStamp(&head, e.fileTime);
+  if (!Put(w, head) || !Put(w, e.delta)) return -1;
+  *done += e.size;
+  ProgressUpdate(*done);
+  stats->files++;
+  stats->deltas++;
+  stats->rawBytes += e.size;
+  stats->packedBytes += e.delta.size();
+  return 0;
+}
+
 }  // namespace
 
 int BuildWritePayload(FILE* out, const std::string& outName, uint64_t imageLength,
@@ -116,6 +138,8 @@ int BuildWritePayload(FILE* out, const std::string& outName, uint64_t imageLengt
   uint64_t total = 0;
   for (const BuildEntry& e : entries) {
     if (e.isFolder) continue;
+    total += e.size;
+    if (!e.delta.empty()) continue;
     PackSource src;
     if (e.path.empty()) {
       src.memory = &e.contents;
@@ -123,7 +147,6 @@ int BuildWritePayload(FILE* out, const std::string& outName, uint64_t imageLengt
       src.path = e.path;
     }
     src.size = e.size;
-    total += e.size;
     sources.push_back(src);
   }
   PackPool* pool = PackPoolStart(&sources, options);
@@ -150,6 +173,11 @@ int BuildWritePayload(FILE* out, const std::string& outName, uint64_t imageLengt
         break;
       }
       stats->folders++;
+    } else if (!e.delta.empty()) {
+      if (WriteDelta(&w, e, stats, &done) != 0) {
+        rc = -1;
+        break;
+      }
     } else if (WriteFile(&w, pool, e, stats, &done) != 0) {
       rc = -1;
       break;

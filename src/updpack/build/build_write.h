@@ -1,5 +1,5 @@
 // Writes the payload after the stub: the entries with their compressed
-// contents, the end marker and the trailer.
+// contents (or their delta streams), the end marker and the trailer.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 struct BuildStats {
   uint64_t files = 0;
+  uint64_t deltas = 0;  // of the files, those written as deltas
   uint64_t folders = 0;
   uint64_t rawBytes = 0;
   uint64_t packedBytes = 0;  // the zlib streams

@@ -3,7 +3,10 @@
 // what it would write to the INI file and the registry. All or nothing, as
 // the updater: the files are staged in ~updtxn and replace the game's only
 // when every one arrived whole; any failure leaves the folder as it was.
-// Like extract, it follows no symbolic link below GAME_DIR.
+// Like extract, it follows no symbolic link below GAME_DIR. A delta entry
+// makes its file from the game's file of that name: every delta's base is
+// checked (size, SHA-256) before anything is written, and the new file's
+// checksum before it replaces the old one.
 #include <CLI/CLI.hpp>
 #include <memory>
 #include <vector>
@@ -13,6 +16,7 @@
 #include "txn/txn_apply.h"
 #include "update/deletion_match.h"
 #include "update/deletion_rules.h"
+#include "updpack/archive/pack_delta.h"
 #include "updpack/archive/pack_read.h"
 #include "updpack/build/build_names.h"
 #include "updpack/check/check_env.h"
@@ -80,8 +84,22 @@ int Scan(Apply* a) {
     // The updater cannot replace a read-only file and fails before it begins.
     if (!PayloadIsFolder(entry) && exists && FsIsReadOnly(local))
       return Failed(a, entry.name, "a read-only file is in the way");
+    if (PayloadIsDelta(entry)) {
+      DeltaHeader header;
+      uint64_t stamp;
+      std::string why;
+      if (PackDeltaPeek(&a->reader, entry, &header, &stamp, &why) != 0)
+        return Failed(a, entry.name, why);
+      if (!exists)
+        return Failed(a, entry.name,
+                      "its base " + FsShown(local) +
+                          " is missing: the update is for another version of the game");
+      if (PackDeltaCheckBase(header, local, &why) != 0)
+        return Failed(a, entry.name, why + ": the update is for another version of the game");
+    }
     // The updater opens it in any letter case.
-    if (!PayloadIsFolder(entry) && BuildFoldCase(entry.name) == "install.env") {
+    if (!PayloadIsFolder(entry) && !PayloadIsDelta(entry) &&
+        BuildFoldCase(entry.name) == "install.env") {
       std::string why;
       if (PackReadWhole(&a->reader, entry, &a->env, &why) != 0) return Failed(a, entry.name, why);
     } else if (PackSkipData(&a->reader, entry) != 0) {
@@ -117,7 +135,9 @@ int Stage(Apply* a) {
     if (!f) return Failed(a, entry.name, "cannot create " + FsShown(path));
     uint64_t stamp = 0;
     std::string why;
-    int rc = PackInflate(&a->reader, entry, f, &stamp, &why);
+    // The base is the game's file, untouched until the commit.
+    int rc = PayloadIsDelta(entry) ? PackDeltaMake(&a->reader, entry, local, f, &stamp, &why)
+                                   : PackInflate(&a->reader, entry, f, &stamp, &why);
     if (rc == 0 && FsSync(f) != 0) {
       rc = -1;
       why = "cannot write " + FsShown(path);

@@ -1,6 +1,6 @@
 // updpack build [--stub UPDATER.EXE] -o UPDATE.EXE [--title PICTURE] [--from-utf8]
 //               [--force] [--ignore-check] [-j N] [--mtime TIME] [--level 1..12 | --best]
-//               [--base OLD_DIR [--keep-times] [-v] [--dry-run]] DIR
+//               [--base OLD_DIR [--keep-times] [--no-delta] [-v] [--dry-run]] DIR
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <memory>
@@ -151,6 +151,8 @@ void RegisterBuildCommand(CLI::App& app, UpdpackContext& context) {
       ->check(NonEmptyPath());
   cmd->add_flag("--keep-times", options->base.keepTimes,
                 "With --base: pack files whose bytes are equal but whose time differs");
+  cmd->add_flag("--no-delta", options->base.noDelta,
+                "With --base: pack changed files whole, never as deltas against the old ones");
   cmd->add_flag("-v,--verbose", options->base.verbose, "With --base: list every file of the plan");
   cmd->add_flag("-n,--dry-run", options->dryRun, "Check and print the plan; write nothing");
   // For comparing the compressors; the default is the fastest one built in.

@@ -2,6 +2,10 @@
 // by the updater's rules for names and paths, and more carefully than it:
 // no symbolic link below DIR is followed, no file grows past its declared
 // size, and a file replaces an existing one only once it has checked out.
+// A delta entry's new file is made only with --base OLD_DIR (from the file
+// of its name there, checked first); without it the delta is named and
+// skipped, the others are written, and the exit code is 1: the folder
+// lacks files the update carries.
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>
@@ -9,9 +13,11 @@
 #include <vector>
 
 #include "payload/names.h"
+#include "updpack/archive/pack_delta.h"
 #include "updpack/archive/pack_read.h"
 #include "updpack/cmd/commands.h"
 #include "updpack/fsys/fsys.h"
+#include "updpack/fsys/fsys_txn.h"
 #include "updpack/fsys/out_file.h"
 #include "updpack/report.h"
 
@@ -20,7 +26,8 @@ namespace {
 struct Extraction {
   PackReader reader;
   std::string destination;
-  uint64_t files = 0, folders = 0;
+  std::string base;  // --base OLD_DIR; empty: deltas are skipped
+  uint64_t files = 0, folders = 0, skipped = 0;
 };
 
 int EntryFailed(Extraction* x, const std::string& name, const std::string& why) {
@@ -48,7 +55,18 @@ int ExtractFile(Extraction* x, const PayloadEntry& entry, const std::string& nam
   if (OutTempCreate(local, &temp) != 0) return -1;
   uint64_t stamp = 0;
   std::string why;
-  if (PackInflate(&x->reader, entry, temp.f, &stamp, &why) != 0) {
+  int made;
+  if (PayloadIsDelta(entry)) {
+    std::string basePath;
+    if (!FsTxnLocal(x->base, entry.name, &basePath)) {
+      OutTempDrop(&temp);
+      return EntryFailed(x, name, "the name is not code page 932 text");
+    }
+    made = PackDeltaMake(&x->reader, entry, basePath, temp.f, &stamp, &why);
+  } else {
+    made = PackInflate(&x->reader, entry, temp.f, &stamp, &why);
+  }
+  if (made != 0) {
     OutTempDrop(&temp);
     return EntryFailed(x, name, why);
   }
@@ -96,12 +114,30 @@ int ExtractEntries(Extraction* x) {
       x->folders++;
       continue;
     }
+    if (PayloadIsDelta(entry) && x->base.empty()) {
+      ReportWarning(x->reader.shown.c_str(),
+                    "entry \"%s\": skipped: it is a delta against the old version's file; "
+                    "give --base OLD_DIR to make it",
+                    name.c_str());
+      x->skipped++;
+      if (PackSkipData(&x->reader, entry) != 0) return -1;
+      continue;
+    }
     if (ExtractFile(x, entry, name, local) != 0) return -1;
   }
 }
 
-int RunExtract(const std::string& path, const std::string& destination) {
+int RunExtract(const std::string& path, const std::string& destination, const std::string& base) {
   Extraction x;
+  x.base = base;
+  if (!base.empty()) {
+    FsItem item;
+    std::string error;
+    if (FsStat(base, &item, &error) != 0 || !item.isFolder) {
+      ReportError(FsShown(base).c_str(), "%s", error.empty() ? "not a folder" : error.c_str());
+      return kExitBadInput;
+    }
+  }
   if (PackOpen(path, &x.reader) != 0) return kExitBadInput;
   if (FsMakeFolders(destination) != 0) {
     ReportError(FsShown(destination).c_str(), "cannot create the folder: %s", strerror(errno));
@@ -117,19 +153,29 @@ int RunExtract(const std::string& path, const std::string& destination) {
   ReportInfo("%s: %llu files, %llu folders written to %s\n", FsShown(path).c_str(),
              static_cast<unsigned long long>(x.files), static_cast<unsigned long long>(x.folders),
              FsShown(destination).c_str());
+  if (x.skipped) {
+    ReportError(FsShown(path).c_str(), "%llu delta%s not made (no --base)",
+                static_cast<unsigned long long>(x.skipped), x.skipped == 1 ? "" : "s");
+    return kExitBadInput;
+  }
   return kExitOk;
 }
 
 }  // namespace
 
 void RegisterExtractCommand(CLI::App& app, UpdpackContext& context) {
-  auto args = std::make_shared<std::vector<std::string>>(2);
+  auto args = std::make_shared<std::vector<std::string>>(3);
   CLI::App* cmd = app.add_subcommand("extract", "Write the files of an update into a folder");
+  cmd->add_option("--base", (*args)[2],
+                  "The version the update is for: make each delta's file from the file of its "
+                  "name there")
+      ->check(NonEmptyPath());
   cmd->add_option("FILE", (*args)[0], "The update executable")->required()->check(NonEmptyPath());
   cmd->add_option("DIR", (*args)[1], "Where the files go (created if missing)")
       ->required()
       ->check(NonEmptyPath());
   cmd->callback([&context, args] {
-    context.result = RunExtract(FsArgPath((*args)[0].c_str()), FsArgPath((*args)[1].c_str()));
+    std::string base = (*args)[2].empty() ? "" : FsArgPath((*args)[2].c_str());
+    context.result = RunExtract(FsArgPath((*args)[0].c_str()), FsArgPath((*args)[1].c_str()), base);
   });
 }

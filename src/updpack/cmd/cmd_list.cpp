@@ -1,11 +1,13 @@
-// updpack list FILE: every entry with its kind, size, packed size and time,
-// then what the update deletes ([delfiles_afterinst] of its install.env).
+// updpack list FILE: every entry with its kind, size, packed size and time
+// (a delta: the new file's size, and its base's after the name), then what
+// the update deletes ([delfiles_afterinst] of its install.env).
 #include <CLI/CLI.hpp>
 #include <memory>
 
 #include "env/env_pieces.h"
 #include "env/sections.h"
 #include "payload/inflate_entry.h"
+#include "updpack/archive/pack_delta.h"
 #include "updpack/archive/pack_read.h"
 #include "updpack/build/build_names.h"
 #include "updpack/cmd/commands.h"
@@ -29,7 +31,7 @@ int RunList(const std::string& path) {
   PackReader reader;
   if (PackOpen(path, &reader) != 0) return kExitBadInput;
   printf("%-6s %12s %12s  %-19s  %s\n", "kind", "size", "packed", "time (UTC)", "name");
-  uint64_t files = 0, folders = 0, raw = 0, packed = 0;
+  uint64_t files = 0, folders = 0, deltas = 0, raw = 0, packed = 0;
   std::string previous;
   std::string env;
   int rc = kExitOk;
@@ -45,6 +47,21 @@ int RunList(const std::string& path) {
     if (PayloadIsFolder(entry)) {
       printf("%-6s %12s %12s  %-19s  %s\n", "folder", "-", "-", "-", name.c_str());
       ++folders;
+    } else if (PayloadIsDelta(entry)) {
+      DeltaHeader header;
+      uint64_t stamp = 0;
+      std::string why;
+      if (PackDeltaPeek(&reader, entry, &header, &stamp, &why) != 0) {
+        ReportError(FsShown(path).c_str(), "entry \"%s\": %s", name.c_str(), why.c_str());
+        rc = kExitBadInput;
+        break;
+      }
+      printf("%-6s %12u %12u  %-19s  %s  (base: %u bytes)\n", "delta", header.newSize,
+             entry.packedSize, PackFormatTime(stamp).c_str(), name.c_str(), header.baseSize);
+      ++files;
+      ++deltas;
+      raw += header.newSize;
+      packed += entry.packedSize;
     } else {
       uint64_t stamp = 0;
       if (PayloadReadTimeStamp(reader.f, &stamp) != 0 ||
@@ -62,7 +79,8 @@ int RunList(const std::string& path) {
     }
     std::string why;
     // The updater opens it in any letter case.
-    if (!PayloadIsFolder(entry) && BuildFoldCase(entry.name) == "install.env") {
+    if (!PayloadIsFolder(entry) && !PayloadIsDelta(entry) &&
+        BuildFoldCase(entry.name) == "install.env") {
       if (PackReadWhole(&reader, entry, &env, &why) != 0) {
         ReportError(FsShown(path).c_str(), "entry \"%s\": %s", name.c_str(), why.c_str());
         rc = kExitBadInput;
@@ -77,9 +95,12 @@ int RunList(const std::string& path) {
   PackClose(&reader);
   if (rc == kExitOk) ListDeletions(env);
   if (rc == kExitOk) {
-    ReportInfo("%llu files, %llu folders; %llu bytes packed to %llu\n",
-               static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders),
-               static_cast<unsigned long long>(raw), static_cast<unsigned long long>(packed));
+    std::string ofThem =
+        deltas ? " (" + std::to_string(deltas) + " of them as deltas)" : std::string();
+    ReportInfo("%llu files%s, %llu folders; %llu bytes packed to %llu\n",
+               static_cast<unsigned long long>(files), ofThem.c_str(),
+               static_cast<unsigned long long>(folders), static_cast<unsigned long long>(raw),
+               static_cast<unsigned long long>(packed));
   }
   return rc;
 }

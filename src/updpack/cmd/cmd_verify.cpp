@@ -1,15 +1,18 @@
-// updpack verify FILE: walks the whole payload, inflates every file and
-// checks every rule an updater relies on; names the first bad entry.
+// updpack verify FILE [--base DIR]: walks the whole payload, inflates every
+// file and checks every rule an updater relies on; names the first bad
+// entry. A delta is checked as far as it can be without its base, or, with
+// --base, made from the file of its name in DIR and its checksum verified.
 #include <CLI/CLI.hpp>
-
 #include <memory>
 #include <vector>
 
 #include "payload/pe_image.h"
-#include "updpack/cmd/commands.h"
-#include "updpack/fsys/fsys.h"
+#include "updpack/archive/pack_delta.h"
 #include "updpack/archive/pack_order.h"
 #include "updpack/archive/pack_read.h"
+#include "updpack/cmd/commands.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/fsys/fsys_txn.h"
 #include "updpack/report.h"
 
 namespace {
@@ -55,7 +58,33 @@ void CheckImports(PackReader* reader) {
   }
 }
 
-int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
+// A delta entry: never a start-up file (the start-up walk passes deltas
+// by), and its streams sound.
+int VerifyDelta(PackReader* reader, const PayloadEntry& entry, const std::string& base) {
+  std::string name = FsDisplayName(entry.name);
+  if (PackIsStartupName(entry.name)) {
+    ReportError(reader->shown.c_str(),
+                "entry \"%s\": a start-up file as a delta (the updater needs it whole)",
+                name.c_str());
+    return -1;
+  }
+  std::string basePath;
+  if (!base.empty() && !FsTxnLocal(base, entry.name, &basePath)) {
+    ReportError(reader->shown.c_str(), "entry \"%s\": the name is not code page 932 text",
+                name.c_str());
+    return -1;
+  }
+  uint64_t stamp;
+  std::string why;
+  if (PackDeltaMake(reader, entry, basePath, nullptr, &stamp, &why) != 0) {
+    ReportError(reader->shown.c_str(), "entry \"%s\": %s", name.c_str(), why.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+int VerifyEntries(PackReader* reader, const std::string& base, uint64_t* files, uint64_t* folders,
+                  uint64_t* deltas) {
   OrderCheck order;
   std::string previous;
   for (;;) {
@@ -78,6 +107,12 @@ int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
       ++*folders;
       continue;
     }
+    if (PayloadIsDelta(entry)) {
+      if (VerifyDelta(reader, entry, base) != 0) return -1;
+      ++*files;
+      ++*deltas;
+      continue;
+    }
     uint64_t stamp;
     std::string reason;
     if (PackInflate(reader, entry, nullptr, &stamp, &reason) != 0) {
@@ -88,22 +123,35 @@ int VerifyEntries(PackReader* reader, uint64_t* files, uint64_t* folders) {
   }
 }
 
-int RunVerify(const std::string& path) {
+int RunVerify(const std::string& path, const std::string& base) {
+  if (!base.empty()) {
+    FsItem item;
+    std::string error;
+    if (FsStat(base, &item, &error) != 0 || !item.isFolder) {
+      ReportError(FsShown(base).c_str(), "%s", error.empty() ? "not a folder" : error.c_str());
+      return kExitBadInput;
+    }
+  }
   PackReader reader;
   if (PackOpen(path, &reader) != 0) return kExitBadInput;
-  uint64_t files = 0, folders = 0;
+  uint64_t files = 0, folders = 0, deltas = 0;
   int rc = CheckImage(&reader);
   if (rc == 0) {
     CheckImports(&reader);
     ProgressStart("verifying", reader.location.length);
-    rc = VerifyEntries(&reader, &files, &folders);
+    rc = VerifyEntries(&reader, base, &files, &folders, &deltas);
     ProgressEnd();
   }
   PackClose(&reader);
   if (rc != 0) return kExitBadInput;
   // The signature itself is the signing tool's to check.
-  ReportInfo("%s: OK (%llu files, %llu folders%s)\n", FsShown(path).c_str(),
-             static_cast<unsigned long long>(files), static_cast<unsigned long long>(folders),
+  std::string ofThem;
+  if (deltas)
+    ofThem = " (" + std::to_string(deltas) + " of them as deltas" +
+             (base.empty() ? ", checked without their bases" : "") + ")";
+  ReportInfo("%s: OK (%llu files%s, %llu folders%s)\n", FsShown(path).c_str(),
+             static_cast<unsigned long long>(files), ofThem.c_str(),
+             static_cast<unsigned long long>(folders),
              reader.location.certificateBytes ? "; signed" : "");
   return kExitOk;
 }
@@ -111,8 +159,14 @@ int RunVerify(const std::string& path) {
 }  // namespace
 
 void RegisterVerifyCommand(CLI::App& app, UpdpackContext& context) {
-  auto file = std::make_shared<std::string>();
+  auto args = std::make_shared<std::vector<std::string>>(2);
   CLI::App* cmd = app.add_subcommand("verify", "Check an update thoroughly");
-  cmd->add_option("FILE", *file, "The update executable")->required()->check(NonEmptyPath());
-  cmd->callback([&context, file] { context.result = RunVerify(FsArgPath(file->c_str())); });
+  cmd->add_option("FILE", (*args)[0], "The update executable")->required()->check(NonEmptyPath());
+  cmd->add_option("--base", (*args)[1],
+                  "The version the update is for: make every delta's file from it and check it")
+      ->check(NonEmptyPath());
+  cmd->callback([&context, args] {
+    std::string base = (*args)[1].empty() ? "" : FsArgPath((*args)[1].c_str());
+    context.result = RunVerify(FsArgPath((*args)[0].c_str()), base);
+  });
 }

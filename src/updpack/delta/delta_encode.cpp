@@ -225,6 +225,7 @@ void Scan(Encoder* e) {
   int64_t pending = 0;  // start of what is not written yet (on the current diagonal)
   int64_t diag = 0;
   int64_t scan = 0;
+  int64_t agreed = 0;  // the current diagonal's last match ends here
   const int64_t minMatch = e->options->minMatch;
   const int64_t nearMatch = std::min<int64_t>(minMatch, e->options->nearMatch);
   while (scan < e->newSize) {
@@ -235,8 +236,17 @@ void Scan(Encoder* e) {
       continue;
     }
     int64_t mDiag = m.pos - m.start;
-    if (mDiag == diag || m.len <= Agreement(*e, m.start, m.len, diag) + kSwitchGain) {
+    // A match on the current diagonal is covered by it only when the bytes
+    // since its last match mostly agree too; after a rewritten stretch (a
+    // new header before data that stayed in place) the diagonal starts anew
+    // here, or the gap's stretch would stop short and leave all as literals.
+    int64_t gap = m.start - agreed;
+    bool gapAgrees =
+        mDiag != diag || gap < 2 * kBlock || Agreement(*e, agreed, gap, diag) * 2 >= gap;
+    if (gapAgrees &&
+        (mDiag == diag || m.len <= Agreement(*e, m.start, m.len, diag) + kSwitchGain)) {
       scan = std::max(scan + 1, m.start + m.len);  // the current diagonal covers it
+      if (mDiag == diag) agreed = std::max(agreed, m.start + m.len);
       continue;
     }
     EmitGap(e, pending, m.start, diag, mDiag, true);
@@ -245,6 +255,7 @@ void Scan(Encoder* e) {
     EmitDiagonal(e, m.start, pending, mDiag);
     diag = mDiag;
     scan = pending;
+    agreed = pending;
   }
   EmitGap(e, pending, e->newSize, diag, 0, false);
 }

@@ -90,3 +90,19 @@ TEST(DeltaEncode, StridedIndex) {
 }
 
 }  // namespace
+
+namespace {
+
+// A rewritten head before data that stayed at its offsets: the data after
+// it is copied, not sent again as literals.
+TEST(DeltaEncode, DataInPlaceAfterARewrittenHeadIsCopied) {
+  Bytes base = Random(200000, 31);
+  Bytes made = Random(150000, 32);
+  Bytes tail = Slice(base, 150000, 50000);
+  made.insert(made.end(), tail.begin(), tail.end());
+  Encoded e = RoundTrip(base, made);
+  EXPECT_EQ(e.stats.copyBytes, 50000u);
+  EXPECT_EQ(e.stats.literalBytes, 150000u);
+}
+
+}  // namespace

@@ -171,6 +171,7 @@ inline uint64_t Get64(const std::string& b, size_t at) {
 struct ParsedEntry {
   std::string name;  // as stored, code page 932
   bool folder = false;
+  bool delta = false;  // the delta mark for a size; stream is the delta stream
   uint32_t size = 0;
   uint32_t packed = 0;
   uint64_t stamp = 0;
@@ -206,11 +207,16 @@ inline ParsedUpdate ParseUpdate(const std::string& file) {
     e.packed = Get32(file, pos + 4);
     pos += 8;
     e.folder = e.size == 0xFFFFFFFFu;
+    e.delta = e.size == 0xFFFFFFFEu;
     if (!e.folder) {
       if (pos + 8 + e.packed > end) return u;
       e.stamp = Get64(file, pos);
       e.stream.assign(file, pos + 8, e.packed);
       pos += 8 + e.packed;
+      if (e.delta) {
+        u.entries.push_back(e);
+        continue;
+      }
       e.data.assign(e.size, '\0');
       uLongf len = e.size;
       e.inflated = uncompress(reinterpret_cast<Bytef*>(&e.data[0]), &len,
