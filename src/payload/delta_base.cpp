@@ -26,7 +26,10 @@ int DeltaBaseOpen(DeltaBase* base, const char* path, void (*idle)()) {
   // Shared for reading only: nobody may change the base while it is read.
   base->file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (base->file == INVALID_HANDLE_VALUE) return -1;
+  if (base->file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? kDeltaBaseInUse : -1;
+  }
   LARGE_INTEGER size;
   if (GetFileType(base->file) != FILE_TYPE_DISK || !GetFileSizeEx(base->file, &size) ||
       size.QuadPart > kPayloadValueMax) {

@@ -14,7 +14,9 @@ struct DeltaBase {
 };
 
 // 0, or -1 when the path names no regular file that can be read, or one of
-// 2^31 bytes or more (no delta has such a base).
+// 2^31 bytes or more (no delta has such a base); kDeltaBaseInUse when
+// another program holds it open without letting it be read.
+constexpr int kDeltaBaseInUse = -2;
 int DeltaBaseOpen(DeltaBase* base, const char* path, void (*idle)() = nullptr);
 void DeltaBaseClose(DeltaBase* base);
 DeltaReader DeltaBaseReader(DeltaBase* base);

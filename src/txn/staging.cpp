@@ -149,6 +149,8 @@ void ClearInBackground() {
 
 }  // namespace
 
+bool StagingAskRetryInUse(const char* path) { return RetryInUse(nullptr, path); }
+
 int StagingRecover(const char* folder) { return TxnRecover(folder, kFs); }
 
 int StagingBegin(const char* folder) {

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+// Asks the player to end the program that holds the file at path open:
+// true to try again (Retry), false to give up (Cancel).
+bool StagingAskRetryInUse(const char* path);
+
 // Puts back what a killed run left in the folder and removes its staging
 // folder (StagingBegin does it too): before the game's files are read for
 // the update, they must be the old ones. 0, or -1 when something could not

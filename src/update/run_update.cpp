@@ -84,10 +84,10 @@ int RunUpdate() {
   // changes them before they are read. A killed run's files go back first:
   // the bases are the old versions.
   StagingRecover(folder);
-  if (CheckDeltaBases(folder) != kBasesMatch) {
-    ErrorBox("%s", kVersionTooOld);
-    return Abandon();
-  }
+  int bases = CheckDeltaBases(folder);
+  if (bases == kBasesDiffer) ErrorBox("%s", kVersionTooOld);
+  // Nothing was written: the player gets the menu back either way.
+  if (bases != kBasesMatch) return Abandon();
   ExtractPayload(folder, kPayloadFullMode);  // does not come back when it fails
 
   SetTransferPlatform(GetCdromDrive, AnsiIsLeadByte);

@@ -199,6 +199,49 @@ TEST_F(DeltaE2e, BaseOfAnotherVersionOrMissingIsRefusedAndTheMenuStays) {
   }
 }
 
+// The running game holds the large base open without letting it be read:
+// the player is asked to close it before its checksum can be taken. Cancel
+// gives up with nothing written and the menu back; Retry once the game has
+// ended completes the update.
+TEST_F(DeltaE2e, BaseHeldOpenByTheGameAsksRetryOrCancel) {
+  for (bool retry : {false, true}) {
+    std::string title = retry ? "DeltaHeldRetry" : "DeltaHeld";
+    SCOPED_TRACE(title);
+    std::string game = Install(title);
+    std::string exe = Pack(title);
+    Tree before = Snapshot(game);
+    HANDLE held = CreateFileA((game + "\\scene.arc").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DrvProcess p;
+    DrvGuard guard{&p};
+    HWND menu = StartUpdate(&p, exe, title);
+    ASSERT_NE(menu, nullptr);
+    HWND box = DrvWaitDialogWith(p, menu, IDRETRY, kWaitMs);
+    ASSERT_NE(box, nullptr) << "the in-use box";
+    std::string message = DrvBoxMessage(box);
+    EXPECT_NE(message.find(game + "\\scene.arc"), std::string::npos) << DrvUtf8(message);
+    EXPECT_NE(message.find("使用中"), std::string::npos) << DrvUtf8(message);
+    if (!retry) {
+      ASSERT_TRUE(DrvClick(box, IDCANCEL));
+      ASSERT_TRUE(Answer(p, menu, IDOK, &message));
+      EXPECT_EQ(message, kAbandoned) << DrvUtf8(message);
+      EXPECT_TRUE(
+          DrvHolds([&] { return IsWindow(menu) && WaitForSingleObject(p.process, 0) != 0; }, 500))
+          << "the menu stays";
+      CloseHandle(held);
+      ExpectUnchanged(game, before);
+      DrvKill(&p);
+      continue;
+    }
+    CloseHandle(held);  // the game ends
+    ASSERT_TRUE(DrvClick(box, IDRETRY));
+    EXPECT_EQ(CompletionEnd(&p), 0);
+    EXPECT_TRUE(ReadFileBytes(game + "\\scene.arc") == newFiles_["scene.arc"]);
+    EXPECT_FALSE(FolderExists(game + "\\~updtxn"));
+  }
+}
+
 // The large delta made hostile; the small delta and install.env before it
 // were staged whole and go again.
 TEST_F(DeltaE2e, HostileDeltaFailsWithTheOneMessageAndChangesNothing) {
