@@ -21,10 +21,17 @@ void Start(DeltaDeflater* d, CompressEngine* engine, int level) {
   d->adler = 1;
 }
 
+// A delta that copies most of its file gets nothing from whole files'
+// level: its literals may pack as well as they can without making a file
+// that has little in common with its base look worth a delta.
+bool LiteralsAreFew(const DeltaWriter& w) { return w.literalMade * 2 <= w.made; }
+
 // Compresses the pending bytes as the next piece (the last when finish).
 bool Drain(DeltaWriter* w, DeltaDeflater* d, bool finish) {
   if (!finish && d->pending.empty()) return true;
-  if (CompressPiece(d->engine, d->history.data(), d->history.size(), d->pending.data(),
+  CompressEngine* engine = d->engine;
+  if (d == &w->literal && LiteralsAreFew(*w)) engine = w->bestEngine;
+  if (CompressPiece(engine, d->history.data(), d->history.size(), d->pending.data(),
                     d->pending.size(), finish, &w->piece) != 0) {
     return false;
   }
@@ -88,6 +95,7 @@ void Put32(unsigned char* p, uint32_t v) {
 int DeltaWriterBegin(DeltaWriter* w, int literalLevel) {
   for (int64_t& r : w->recent) r = 0;
   w->made = 0;
+  w->literalMade = 0;
   w->failed = false;
   w->kind = CompressDefaultEngine();
   w->literalEngine = w->bestEngine = nullptr;
@@ -135,9 +143,11 @@ void DeltaWriteAdd(DeltaWriter* w, int64_t baseAt, const unsigned char* baseByte
 }
 
 void DeltaWriteLiteral(DeltaWriter* w, const unsigned char* bytes, uint32_t n) {
+  // Counted first: the piece these bytes may complete is judged with them.
+  w->made += n;
+  w->literalMade += n;
   PutHead(w, kDeltaKindLiteral, n);
   Put(w, &w->literal, bytes, n);
-  w->made += n;
 }
 
 int DeltaWriterEnd(DeltaWriter* w, uint32_t baseSize, const unsigned char* baseSha,

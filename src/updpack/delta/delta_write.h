@@ -24,15 +24,17 @@ struct DeltaWriter {
   CompressEngine* bestEngine;     // for the control and difference streams
   std::vector<unsigned char> piece;
   DeltaDeflater control, difference, literal;
-  int64_t recent[4];  // ends of the last four copies and adds, latest first
-  uint64_t made;      // bytes of the new file described so far
+  int64_t recent[4];     // ends of the last four copies and adds, latest first
+  uint64_t made;         // bytes of the new file described so far
+  uint64_t literalMade;  // of them, as literals
   bool failed;
 };
 
 // literalLevel: the packer's 1..12 for the literal stream, the level whole
 // files get, so that a delta never looks smaller than a whole file by its
-// level alone; the control and difference streams, which no whole file
-// has, get the best. 0, or -1 when a compressor cannot start (no memory).
+// level alone; a piece of literals written while at most half of the file
+// so far was literal, and the control and difference streams, which no
+// whole file has, get the best. 0, or -1 when a compressor cannot start.
 int DeltaWriterBegin(DeltaWriter* w, int literalLevel);
 // n base bytes from baseAt.
 void DeltaWriteCopy(DeltaWriter* w, int64_t baseAt, uint32_t n);
