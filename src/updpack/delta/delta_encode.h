@@ -19,7 +19,11 @@ struct DeltaEncodeOptions {
   uint32_t maxEntries = 1u << 24;     // base positions indexed at most
   uint32_t minMatch = 40;             // shortest exact match that starts a new diagonal
   uint32_t nearMatch = 12;            // the same, near the end of a recent copy
-  uint32_t chainLimit = 24;           // candidates tried at one position
+  // The same where the new file's bytes pack to less than half (text): its
+  // literals cost so little that a short match does not pay for itself.
+  uint32_t textMinMatch = 48;
+  uint32_t textNearMatch = 24;
+  uint32_t chainLimit = 24;  // candidates tried at one position
   // Exact runs at least this long inside a stretched region become copies;
   // shorter ones cost less as zero difference bytes than as instructions.
   int64_t copyRun = 4096;
