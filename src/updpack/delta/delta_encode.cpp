@@ -13,6 +13,8 @@ namespace {
 constexpr uint32_t kSwitchGain = 8;
 // Unit in which a stretched region is judged.
 constexpr int64_t kBlock = 32;
+// How well the new file packs is measured on blocks this long.
+constexpr int64_t kProbeBlock = 1 << 16;
 
 struct Encoder {
   const unsigned char* base;
@@ -23,7 +25,31 @@ struct Encoder {
   DeltaIndex index;
   DeltaWriter writer;
   DeltaEncodeStats stats;
+  CompressEngine* probe;  // the fastest level, to measure how blocks pack
+  std::vector<unsigned char> probed;
+  std::vector<signed char> text;  // per probe block: 1 packs to under half, 0 not, -1 not known
 };
+
+bool IsText(Encoder* e, int64_t n) {
+  signed char& text = e->text[static_cast<size_t>(n / kProbeBlock)];
+  if (text < 0) {
+    int64_t from = n / kProbeBlock * kProbeBlock;
+    size_t size = static_cast<size_t>(std::min(kProbeBlock, e->newSize - from));
+    bool packed = CompressPiece(e->probe, nullptr, 0, e->next + from, size, true, &e->probed) == 0;
+    text = packed && e->probed.size() * 2 < size;
+  }
+  return text != 0;
+}
+
+// The shortest match worth an instruction at n; one near a recent copy is
+// cheap to place, so a shorter one pays.
+int64_t MatchWorth(Encoder* e, int64_t n, int cost) {
+  const DeltaEncodeOptions& o = *e->options;
+  bool text = IsText(e, n);
+  uint32_t far = text ? o.textMinMatch : o.minMatch;
+  uint32_t near = std::min(far, text ? o.textNearMatch : o.nearMatch);
+  return cost <= 2 ? near : far;
+}
 
 int64_t ForwardRun(const Encoder& e, int64_t n, int64_t b, int64_t limit) {
   int64_t len = 0;
@@ -226,12 +252,9 @@ void Scan(Encoder* e) {
   int64_t diag = 0;
   int64_t scan = 0;
   int64_t agreed = 0;  // the current diagonal's last match ends here
-  const int64_t minMatch = e->options->minMatch;
-  const int64_t nearMatch = std::min<int64_t>(minMatch, e->options->nearMatch);
   while (scan < e->newSize) {
     Match m = FindMatch(*e, scan, pending, diag);
-    // A match near a recent copy is cheap to place: a shorter one pays.
-    if (m.len < (m.cost <= 2 ? nearMatch : minMatch)) {
+    if (m.len == 0 || m.len < MatchWorth(e, m.start, m.cost)) {
       ++scan;
       continue;
     }
@@ -272,9 +295,16 @@ int DeltaEncode(const unsigned char* base, uint32_t baseSize, const unsigned cha
   e.newSize = newSize;
   e.options = &options;
   memset(&e.stats, 0, sizeof e.stats);
+  e.text.assign(static_cast<size_t>((e.newSize + kProbeBlock - 1) / kProbeBlock), -1);
   if (DeltaIndexBuild(&e.index, base, baseSize, options.maxEntries) != 0) return -1;
-  if (DeltaWriterBegin(&e.writer, options.level) != 0) return -1;
+  e.probe = CompressEngineCreate(CompressDefaultEngine(), kCompressLevelMin);
+  if (!e.probe) return -1;
+  if (DeltaWriterBegin(&e.writer, options.level) != 0) {
+    CompressEngineFree(e.probe);
+    return -1;
+  }
   Scan(&e);
+  CompressEngineFree(e.probe);
   unsigned char baseSha[kSha256Bytes], newSha[kSha256Bytes];
   Sha256Of(base, baseSize, baseSha);
   Sha256Of(next, newSize, newSha);

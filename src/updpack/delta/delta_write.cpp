@@ -1,5 +1,6 @@
 #include "updpack/delta/delta_write.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -7,39 +8,51 @@
 
 namespace {
 
-constexpr size_t kPendingBytes = 1 << 16;
+// Bytes compressed at once: pieces are joined without history (libdeflate),
+// so each boundary costs a little; larger pieces cost memory.
+constexpr size_t kPieceBytes = 1 << 20;
 
-int Start(DeltaDeflater* d, int level) {
-  memset(&d->z, 0, sizeof d->z);
+void Start(DeltaDeflater* d, CompressEngine* engine, int level) {
+  d->engine = engine;
   d->pending.clear();
-  d->packed.clear();
-  d->open = deflateInit2(&d->z, level, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
-  return d->open ? 0 : -1;
+  d->history.clear();
+  d->packed.resize(2);
+  CompressZlibHeader(level, d->packed.data());
+  d->adler = 1;
 }
 
-// Hands the pending bytes to zlib (and ends the stream when finish).
-bool Drain(DeltaDeflater* d, bool finish) {
-  d->z.next_in = d->pending.data();
-  d->z.avail_in = static_cast<uInt>(d->pending.size());
-  for (;;) {
-    size_t have = d->packed.size();
-    size_t room = d->z.avail_in / 2 + 4096;
-    d->packed.resize(have + room);
-    d->z.next_out = d->packed.data() + have;
-    d->z.avail_out = static_cast<uInt>(room);
-    int r = deflate(&d->z, finish ? Z_FINISH : Z_NO_FLUSH);
-    d->packed.resize(have + room - d->z.avail_out);
-    if (r == Z_STREAM_END) break;
-    if (r != Z_OK && r != Z_BUF_ERROR) return false;
-    if (!finish && d->z.avail_in == 0) break;
+// A delta that copies most of its file gets nothing from whole files'
+// level: its literals may pack as well as they can without making a file
+// that has little in common with its base look worth a delta.
+bool LiteralsAreFew(const DeltaWriter& w) { return w.literalMade * 2 <= w.made; }
+
+// Compresses the pending bytes as the next piece (the last when finish).
+bool Drain(DeltaWriter* w, DeltaDeflater* d, bool finish) {
+  if (!finish && d->pending.empty()) return true;
+  CompressEngine* engine = d->engine;
+  if (d == &w->literal && LiteralsAreFew(*w)) engine = w->bestEngine;
+  if (CompressPiece(engine, d->history.data(), d->history.size(), d->pending.data(),
+                    d->pending.size(), finish, &w->piece) != 0) {
+    return false;
+  }
+  d->packed.insert(d->packed.end(), w->piece.begin(), w->piece.end());
+  d->adler = CompressAdler32(w->kind, d->adler, d->pending.data(), d->pending.size());
+  if (CompressEngineUsesHistory(w->kind)) {
+    size_t keep = std::min(d->pending.size(), kCompressHistoryMax);
+    d->history.assign(d->pending.end() - keep, d->pending.end());
   }
   d->pending.clear();
+  if (finish) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      d->packed.push_back(static_cast<unsigned char>(d->adler >> shift));
+    }
+  }
   return true;
 }
 
 void Put(DeltaWriter* w, DeltaDeflater* d, const unsigned char* bytes, size_t n) {
   d->pending.insert(d->pending.end(), bytes, bytes + n);
-  if (d->pending.size() >= kPendingBytes && !Drain(d, false)) w->failed = true;
+  if (d->pending.size() >= kPieceBytes && !Drain(w, d, false)) w->failed = true;
 }
 
 void PutVarint(DeltaWriter* w, DeltaDeflater* d, uint64_t v) {
@@ -77,22 +90,24 @@ void Put32(unsigned char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-void Stop(DeltaDeflater* d) {
-  if (d->open) deflateEnd(&d->z);
-  d->open = false;
-}
-
 }  // namespace
 
-int DeltaWriterBegin(DeltaWriter* w, int level) {
+int DeltaWriterBegin(DeltaWriter* w, int literalLevel) {
   for (int64_t& r : w->recent) r = 0;
   w->made = 0;
+  w->literalMade = 0;
   w->failed = false;
-  w->control.open = w->difference.open = w->literal.open = false;
-  if (Start(&w->control, level) || Start(&w->difference, level) || Start(&w->literal, level)) {
+  w->kind = CompressDefaultEngine();
+  w->literalEngine = w->bestEngine = nullptr;
+  w->literalEngine = CompressEngineCreate(w->kind, literalLevel);
+  w->bestEngine = CompressEngineCreate(w->kind, kCompressLevelMax);
+  if (!w->literalEngine || !w->bestEngine) {
     DeltaWriterAbandon(w);
     return -1;
   }
+  Start(&w->control, w->bestEngine, kCompressLevelMax);
+  Start(&w->difference, w->bestEngine, kCompressLevelMax);
+  Start(&w->literal, w->literalEngine, literalLevel);
   return 0;
 }
 
@@ -128,15 +143,17 @@ void DeltaWriteAdd(DeltaWriter* w, int64_t baseAt, const unsigned char* baseByte
 }
 
 void DeltaWriteLiteral(DeltaWriter* w, const unsigned char* bytes, uint32_t n) {
+  // Counted first: the piece these bytes may complete is judged with them.
+  w->made += n;
+  w->literalMade += n;
   PutHead(w, kDeltaKindLiteral, n);
   Put(w, &w->literal, bytes, n);
-  w->made += n;
 }
 
 int DeltaWriterEnd(DeltaWriter* w, uint32_t baseSize, const unsigned char* baseSha,
                    uint32_t newSize, const unsigned char* newSha, std::vector<unsigned char>* out) {
-  bool ok = !w->failed && Drain(&w->control, true) && Drain(&w->difference, true) &&
-            Drain(&w->literal, true);
+  bool ok = !w->failed && Drain(w, &w->control, true) && Drain(w, &w->difference, true) &&
+            Drain(w, &w->literal, true);
   DeltaWriterAbandon(w);
   if (!ok) return -1;
   unsigned char header[kDeltaHeaderBytes];
@@ -157,7 +174,7 @@ int DeltaWriterEnd(DeltaWriter* w, uint32_t baseSize, const unsigned char* baseS
 }
 
 void DeltaWriterAbandon(DeltaWriter* w) {
-  Stop(&w->control);
-  Stop(&w->difference);
-  Stop(&w->literal);
+  CompressEngineFree(w->literalEngine);
+  CompressEngineFree(w->bestEngine);
+  w->literalEngine = w->bestEngine = nullptr;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "unit/updpack/delta_test_util.h"
 
 namespace {
@@ -103,6 +105,65 @@ TEST(DeltaEncode, DataInPlaceAfterARewrittenHeadIsCopied) {
   Encoded e = RoundTrip(base, made);
   EXPECT_EQ(e.stats.copyBytes, 50000u);
   EXPECT_EQ(e.stats.literalBytes, 150000u);
+}
+
+}  // namespace
+
+namespace {
+
+// Text that packs far better at the best level than at the fastest.
+Bytes Words(size_t n, uint32_t seed) {
+  static const char* const kWords[] = {"scene", "voice ", "rain\n", "over", "town ", "(night)"};
+  Bytes out;
+  Bytes pick = Random(n, seed);
+  for (size_t i = 0; out.size() < n; ++i) {
+    const char* w = kWords[pick[i % n] % 6];
+    out.insert(out.end(), w, w + strlen(w));
+  }
+  out.resize(n);
+  return out;
+}
+
+uint32_t LiteralStreamBytes(const Bytes& delta) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | delta[84 + i];
+  return v;
+}
+
+// Literals of a delta that is at most half literal pack at the best level;
+// one byte more literal than copied, at the level whole files get (1 here).
+TEST(DeltaWrite, LiteralsPackBestWhileAtMostHalfTheFile) {
+  Bytes text = Words(20000, 41);
+  Bytes base(40000, 'x');
+  auto literalBytes = [&](uint32_t copied) {
+    Builder b(base);
+    DeltaWriterAbandon(&b.w);
+    EXPECT_EQ(DeltaWriterBegin(&b.w, 1), 0);
+    if (copied) b.Copy(0, copied);  // an instruction is never empty
+    b.Literal(text);
+    Bytes made = Join({Bytes(copied, 'x'), text});
+    Bytes delta = b.End(made);
+    Applied a = Apply(delta, base);
+    EXPECT_EQ(a.code, kDeltaOk);
+    EXPECT_TRUE(a.out.data == made);
+    return LiteralStreamBytes(delta);
+  };
+  uint32_t best = literalBytes(20000), fastest = literalBytes(19999);
+  EXPECT_LT(best, fastest);
+  EXPECT_EQ(literalBytes(40000), best);
+  EXPECT_EQ(literalBytes(0), fastest);
+}
+
+// Streams longer than a piece (1 MiB) are joined pieces, and a piece may
+// change levels midway: the first piece of literals comes while most of the
+// file is literal, the second after a long copy.
+TEST(DeltaWrite, StreamsOfSeveralPieces) {
+  Bytes base = Random(6 << 20, 42);
+  Bytes text = Words(1536 << 10, 43);
+  Bytes made = Join({text, Slice(base, 0, 6 << 20), text});
+  Encoded e = RoundTrip(base, made);
+  EXPECT_EQ(e.stats.literalBytes, 2 * text.size());
+  EXPECT_EQ(e.stats.copyBytes, 6u << 20);
 }
 
 }  // namespace
