@@ -36,7 +36,7 @@ struct Outcome {
   bool noMemory = false;
 };
 
-void Encode(const BuildEntry& fresh, const BuildDeltaJob& job, Outcome* out) {
+void Encode(const BuildEntry& fresh, const BuildDeltaJob& job, int level, Outcome* out) {
   try {
     std::string base, next, error;
     if (!FsReadAll(job.basePath, &base, &error)) {
@@ -52,6 +52,7 @@ void Encode(const BuildEntry& fresh, const BuildDeltaJob& job, Outcome* out) {
       return;
     }
     DeltaEncodeOptions options;
+    options.level = level;  // literals as whole files are packed, so the choice stays fair
     if (DeltaEncode(reinterpret_cast<const unsigned char*>(base.data()),
                     static_cast<uint32_t>(base.size()),
                     reinterpret_cast<const unsigned char*>(next.data()),
@@ -67,7 +68,7 @@ void Encode(const BuildEntry& fresh, const BuildDeltaJob& job, Outcome* out) {
 
 // Encodes the jobs on threads, each waiting until the budget has room.
 void EncodeAll(const std::vector<BuildEntry>& entries, const std::vector<BuildDeltaJob>& jobs,
-               int threads, std::vector<Outcome>* outcomes) {
+               int threads, int level, std::vector<Outcome>* outcomes) {
   std::mutex lock;
   std::condition_variable freed;
   uint64_t inUse = 0;
@@ -81,7 +82,7 @@ void EncodeAll(const std::vector<BuildEntry>& entries, const std::vector<BuildDe
         freed.wait(hold, [&] { return inUse == 0 || inUse + cost <= kDeltaMemoryBudget; });
         inUse += cost;
       }
-      Encode(fresh, jobs[k], &(*outcomes)[k]);
+      Encode(fresh, jobs[k], level, &(*outcomes)[k]);
       std::lock_guard<std::mutex> hold(lock);
       inUse -= cost;
       freed.notify_all();
@@ -142,7 +143,7 @@ bool BuildDeltaAllowed(const BuildEntry& fresh, uint64_t baseSize) {
 int BuildDeltaChoose(std::vector<BuildEntry>* entries, const std::vector<BuildDeltaJob>& jobs,
                      const PackOptions& pack, BuildDeltaTotals* totals) {
   std::vector<Outcome> outcomes(jobs.size());
-  EncodeAll(*entries, jobs, pack.threads, &outcomes);
+  EncodeAll(*entries, jobs, pack.threads, pack.level, &outcomes);
   int problems = 0;
   std::vector<size_t> measured, measuredJob;
   for (size_t k = 0; k < jobs.size(); ++k) {
