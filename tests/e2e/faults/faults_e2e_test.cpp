@@ -427,11 +427,22 @@ TEST_F(FaultE2e, UpdateFromTwoVersionsMakesTheNewOne) {
   }
   WriteFileBytes(v102 + "\\a.dat", "new a");
   WriteFileBytes(v102 + "\\sub\\added.dat", "new in 1.02");
+  // A large file changed in places travels as a delta against 1.01's.
+  std::string scene = Noise(400000, 7);
+  WriteFileBytes(v101 + "\\sub\\scene.arc", scene);
+  scene.insert(5000, Noise(100, 8));
+  scene.replace(300000, 1000, Noise(1000, 9));
+  WriteFileBytes(v102 + "\\sub\\scene.arc", scene);
   WriteFileBytes(v102 + "\\install.env",
                  Env("Patch", "[delfiles_afterinst]\r\ninstall.env\r\n-\r\n"));
   std::string exe = temp_ / "patch.exe";
   ASSERT_EQ(Updpack("build -q -j 1 --base \"" + v101 + "\" -o \"" + exe + "\" \"" + v102 + "\""), 0)
       << "updpack build --base";
+  WIN32_FILE_ATTRIBUTE_DATA exeInfo, stubInfo;
+  ASSERT_TRUE(GetFileAttributesExA(exe.c_str(), GetFileExInfoStandard, &exeInfo));
+  std::string stub = WinPath(UPD_BIN_DIR) + "\\updater.exe";
+  ASSERT_TRUE(GetFileAttributesExA(stub.c_str(), GetFileExInfoStandard, &stubInfo));
+  EXPECT_LT(exeInfo.nFileSizeLow, stubInfo.nFileSizeLow + 100000) << "scene.arc as a delta";
   Tree want = Snapshot(v102);
   want.erase("install.env");  // its own line deletes it
 
