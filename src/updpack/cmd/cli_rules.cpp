@@ -2,6 +2,8 @@
 #include <CLI/CLI.hpp>
 
 #include "updpack/cmd/commands.h"
+#include "updpack/fsys/fsys.h"
+#include "updpack/report.h"
 
 namespace {
 
@@ -66,3 +68,11 @@ const CLI::Validator& NonEmptyPath() {
 }
 
 void SetUsageMessages(CLI::App& app) { app.failure_message(Message); }
+
+int RequireFolder(const std::string& path) {
+  FsItem item;
+  std::string error;
+  if (FsStat(path, &item, &error) == 0 && item.isFolder) return kExitOk;
+  ReportError(FsShown(path).c_str(), "%s", error.empty() ? "not a folder" : error.c_str());
+  return kExitBadInput;
+}

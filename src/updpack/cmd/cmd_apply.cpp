@@ -45,15 +45,6 @@ int Failed(Apply* a, const std::string& name, const std::string& why) {
   return -1;
 }
 
-// The first symbolic link on the way from the game's folder to local.
-std::string FirstLink(const std::string& game, const std::string& local) {
-  for (size_t at = game.size() + 1; at <= local.size(); ++at) {
-    if (at < local.size() && local[at] != '/') continue;
-    if (FsIsLink(local.substr(0, at))) return local.substr(0, at);
-  }
-  return "";
-}
-
 // Every header, name, path and place before anything is written.
 int Scan(Apply* a) {
   std::string previous;
@@ -69,7 +60,7 @@ int Scan(Apply* a) {
     std::string local;
     if (!FsTxnLocal(a->game, entry.name, &local))
       return Failed(a, entry.name, "the name is not code page 932 text");
-    std::string link = FirstLink(a->game, local);
+    std::string link = FsFirstLink(a->game, local);
     if (!link.empty())
       return Failed(a, entry.name,
                     FsShown(link) +
@@ -163,7 +154,7 @@ void DeleteLine(Apply* a, const char* line) {
   const char* slash = MbsRChr(line, '\\', IsLeadByte);
   std::string folderName = slash ? std::string(line, slash - line) : "";
   std::string folder;
-  if (!FsTxnLocal(a->game, folderName, &folder) || !FirstLink(a->game, folder).empty()) return;
+  if (!FsTxnLocal(a->game, folderName, &folder) || !FsFirstLink(a->game, folder).empty()) return;
   std::vector<FsItem> items;
   std::string error;
   if (FsListFolder(folder, &items, &error) == 0) {
@@ -180,18 +171,14 @@ void DeleteLine(Apply* a, const char* line) {
   const char* first = MbsChr(line, '\\', IsLeadByte);
   if (!first) return;
   std::string top;
-  if (FsTxnLocal(a->game, std::string(line, first - line), &top) && FirstLink(a->game, top).empty())
+  if (FsTxnLocal(a->game, std::string(line, first - line), &top) &&
+      FsFirstLink(a->game, top).empty())
     FsRemoveFolder(top);
 }
 
 int Run(const std::string& update, const std::string& game, const TxnFs* fs) {
   Apply a;
-  FsItem item;
-  std::string error;
-  if (FsStat(game, &item, &error) != 0 || !item.isFolder) {
-    ReportError(FsShown(game).c_str(), "%s", error.empty() ? "not a folder" : error.c_str());
-    return kExitBadInput;
-  }
+  if (RequireFolder(game) != kExitOk) return kExitBadInput;
   a.game = game;
   a.context.root = game;
   a.fs = fs ? *fs : FsTxnTable(&a.context);

@@ -35,17 +35,6 @@ int EntryFailed(Extraction* x, const std::string& name, const std::string& why) 
   return -1;
 }
 
-// The first existing symbolic link on the way from the destination to
-// local (the path of an entry below it), or "".
-std::string FirstLink(const std::string& destination, const std::string& local) {
-  for (size_t at = destination.size() + 1; at <= local.size(); ++at) {
-    if (at < local.size() && local[at] != '/') continue;
-    std::string part = local.substr(0, at);
-    if (FsIsLink(part)) return part;
-  }
-  return "";
-}
-
 int ExtractFile(Extraction* x, const PayloadEntry& entry, const std::string& name,
                 const std::string& local) {
   bool regular = false, folder = false;
@@ -99,7 +88,7 @@ int ExtractEntries(Extraction* x) {
       if (ch == '\\') ch = '/';
     while (!utf8.empty() && utf8.back() == '/') utf8.pop_back();
     std::string local = FsJoin(x->destination, utf8);
-    std::string link = FirstLink(x->destination, local);
+    std::string link = FsFirstLink(x->destination, local);
     if (!link.empty())
       return EntryFailed(x, name,
                          FsShown(link) +
@@ -130,14 +119,7 @@ int ExtractEntries(Extraction* x) {
 int RunExtract(const std::string& path, const std::string& destination, const std::string& base) {
   Extraction x;
   x.base = base;
-  if (!base.empty()) {
-    FsItem item;
-    std::string error;
-    if (FsStat(base, &item, &error) != 0 || !item.isFolder) {
-      ReportError(FsShown(base).c_str(), "%s", error.empty() ? "not a folder" : error.c_str());
-      return kExitBadInput;
-    }
-  }
+  if (!base.empty() && RequireFolder(base) != kExitOk) return kExitBadInput;
   if (PackOpen(path, &x.reader) != 0) return kExitBadInput;
   if (FsMakeFolders(destination) != 0) {
     ReportError(FsShown(destination).c_str(), "cannot create the folder: %s", strerror(errno));

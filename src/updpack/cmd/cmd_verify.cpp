@@ -124,14 +124,7 @@ int VerifyEntries(PackReader* reader, const std::string& base, uint64_t* files, 
 }
 
 int RunVerify(const std::string& path, const std::string& base) {
-  if (!base.empty()) {
-    FsItem item;
-    std::string error;
-    if (FsStat(base, &item, &error) != 0 || !item.isFolder) {
-      ReportError(FsShown(base).c_str(), "%s", error.empty() ? "not a folder" : error.c_str());
-      return kExitBadInput;
-    }
-  }
+  if (!base.empty() && RequireFolder(base) != kExitOk) return kExitBadInput;
   PackReader reader;
   if (PackOpen(path, &reader) != 0) return kExitBadInput;
   uint64_t files = 0, folders = 0, deltas = 0;

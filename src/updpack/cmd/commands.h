@@ -3,6 +3,8 @@
 // context: 0 success, 1 bad input, 2 bad usage.
 #pragma once
 
+#include <string>
+
 namespace CLI {
 class App;
 class Validator;
@@ -26,6 +28,10 @@ void RegisterApplyCommand(CLI::App& app, UpdpackContext& context);
 void RegisterCheckCommand(CLI::App& app, UpdpackContext& context);
 // updpack image encode|decode|info (cmd_image.cpp).
 void RegisterImageCommand(CLI::App& app, UpdpackContext& context);
+
+// A folder argument (the game's, --base's) that must exist: kExitOk, or
+// kExitBadInput after reporting why not.
+int RequireFolder(const std::string& path);
 
 // A check for path arguments: an empty one is bad usage.
 const CLI::Validator& NonEmptyPath();

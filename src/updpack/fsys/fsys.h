@@ -35,6 +35,9 @@ FILE* FsOpenRegular(const std::string& path, std::string* error);
 // True when the path's last part is a symbolic link (or, on Windows, any
 // reparse point); false when it is not or does not exist.
 bool FsIsLink(const std::string& path);
+// The first symbolic link on the way from root (not itself looked at) down
+// to path, a path below it with '/' separators; "" when there is none.
+std::string FsFirstLink(const std::string& root, const std::string& path);
 // What a path names without following a link: 0 and *regular set, or -1
 // when it does not exist.
 int FsLstatKind(const std::string& path, bool* regular, bool* folder);

@@ -49,3 +49,12 @@ bool FsReadAll(const std::string& path, std::string* bytes, std::string* error) 
   fclose(f);
   return ok;
 }
+
+std::string FsFirstLink(const std::string& root, const std::string& path) {
+  for (size_t at = root.size() + 1; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/') continue;
+    std::string part = path.substr(0, at);
+    if (FsIsLink(part)) return part;
+  }
+  return "";
+}
