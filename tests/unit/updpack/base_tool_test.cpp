@@ -28,21 +28,7 @@ const char kSaveUtf8[] = "\xe3\x82\xbb\xe3\x83\xbc\xe3\x83\x96";
 
 // Every name below a folder with its kind, bytes and modification time.
 std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> out;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-       ++it) {
-    std::string rel = fs::relative(it->path(), root).string();
-    if (it->is_symlink()) {
-      out[rel] = "link";
-    } else if (it->is_directory()) {
-      out[rel] = "folder";
-    } else {
-      struct timespec t = testupd::Mtime(it->path().string());
-      out[rel] = ReadBytes(it->path().string()) + "@" + std::to_string(t.tv_sec) + "." +
-                 std::to_string(t.tv_nsec);
-    }
-  }
-  return out;
+  return testupd::TreeSnapshot(root, true);
 }
 
 struct Versions {
@@ -80,15 +66,7 @@ struct Versions {
     args.push_back(fresh);
     return RunUpdpack(args);
   }
-  void CopyOld() {
-    fs::remove_all(game);
-    fs::copy(old, game, fs::copy_options::recursive);
-    for (auto& e : fs::recursive_directory_iterator(old)) {
-      if (!e.is_regular_file()) continue;
-      struct timespec t = testupd::Mtime(e.path().string());
-      testupd::SetMtime(game + "/" + fs::relative(e.path(), old).string(), t.tv_sec, t.tv_nsec);
-    }
-  }
+  void CopyOld() { testupd::CopyTreeWithTimes(old, game); }
 };
 
 TEST(BaseTool, TheUpdateTurnsTheOldVersionIntoTheNewOne) {

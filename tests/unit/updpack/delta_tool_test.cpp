@@ -31,15 +31,9 @@ std::string Edited(const std::string& base, int spots, uint32_t seed) {
   return out;
 }
 
+// Every name below a folder with its kind, bytes and time to the second.
 std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> out;
-  for (auto& e : fs::recursive_directory_iterator(root)) {
-    std::string rel = fs::relative(e.path(), root).string();
-    out[rel] = e.is_directory() ? "folder"
-                                : ReadBytes(e.path().string()) + "@" +
-                                      std::to_string(testupd::Mtime(e.path().string()).tv_sec);
-  }
-  return out;
+  return testupd::TreeSnapshot(root, false);
 }
 
 struct Versions {
@@ -72,13 +66,7 @@ struct Versions {
     args.push_back(fresh);
     return RunUpdpack(args);
   }
-  void CopyOld() {
-    fs::remove_all(game);
-    fs::copy(old, game, fs::copy_options::recursive);
-    for (auto& e : fs::recursive_directory_iterator(old))
-      if (e.is_regular_file())
-        testupd::SetMtime(game + "/" + fs::relative(e.path(), old).string(), 1600000000, 0);
-  }
+  void CopyOld() { testupd::CopyTreeWithTimes(old, game); }
 };
 
 const testupd::ParsedEntry* Find(const testupd::ParsedUpdate& u, const std::string& name) {

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -72,6 +73,37 @@ inline struct timespec Mtime(const std::string& path) {
   struct stat st {};
   stat(path.c_str(), &st);
   return st.st_mtim;
+}
+
+// Every name below root with its kind, bytes and modification time, to the
+// second or to the nanosecond; symbolic links as "link", not followed.
+inline std::map<std::string, std::string> TreeSnapshot(const std::string& root, bool nanoseconds) {
+  std::map<std::string, std::string> out;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    std::string rel = fs::relative(it->path(), root).string();
+    if (it->is_symlink()) {
+      out[rel] = "link";
+    } else if (it->is_directory()) {
+      out[rel] = "folder";
+    } else {
+      struct timespec t = Mtime(it->path().string());
+      out[rel] = ReadBytes(it->path().string()) + "@" + std::to_string(t.tv_sec) +
+                 (nanoseconds ? "." + std::to_string(t.tv_nsec) : "");
+    }
+  }
+  return out;
+}
+
+// Copies the tree at from to to (replacing it), modification times and all.
+inline void CopyTreeWithTimes(const std::string& from, const std::string& to) {
+  fs::remove_all(to);
+  fs::copy(from, to, fs::copy_options::recursive);
+  for (auto& e : fs::recursive_directory_iterator(from)) {
+    if (!e.is_regular_file()) continue;
+    struct timespec t = Mtime(e.path().string());
+    SetMtime(to + "/" + fs::relative(e.path(), from).string(), t.tv_sec, t.tv_nsec);
+  }
 }
 
 struct RunResult {
