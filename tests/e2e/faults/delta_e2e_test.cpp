@@ -210,20 +210,17 @@ TEST_F(DeltaE2e, BaseHeldOpenByTheGameAsksRetryOrCancel) {
     std::string game = Install(title);
     std::string exe = Pack(title);
     Tree before = Snapshot(game);
-    HANDLE held = CreateFileA((game + "\\scene.arc").c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held = HoldAsTheGame(game + "\\scene.arc");
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     DrvProcess p;
     DrvGuard guard{&p};
     HWND menu = StartUpdate(&p, exe, title);
     ASSERT_NE(menu, nullptr);
-    HWND box = DrvWaitDialogWith(p, menu, IDRETRY, kWaitMs);
+    HWND box = InUseBox(p, menu, game + "\\scene.arc");
     ASSERT_NE(box, nullptr) << "the in-use box";
-    std::string message = DrvBoxMessage(box);
-    EXPECT_NE(message.find(game + "\\scene.arc"), std::string::npos) << DrvUtf8(message);
-    EXPECT_NE(message.find("使用中"), std::string::npos) << DrvUtf8(message);
     if (!retry) {
       ASSERT_TRUE(DrvClick(box, IDCANCEL));
+      std::string message;
       ASSERT_TRUE(Answer(p, menu, IDOK, &message));
       EXPECT_EQ(message, kAbandoned) << DrvUtf8(message);
       EXPECT_TRUE(

@@ -154,18 +154,14 @@ TEST_F(FaultE2e, FileHeldOpenByTheGame) {
     Install(title, game);
     std::string exe = Pack(title, 200000);
     Tree before = Snapshot(game);
-    HANDLE held = CreateFileA((game + "\\big.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held = HoldAsTheGame(game + "\\big.dat");
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     DrvProcess p;
     DrvGuard guard{&p};
     HWND menu = StartUpdate(&p, exe, title);
     ASSERT_NE(menu, nullptr);
-    HWND box = DrvWaitDialogWith(p, menu, IDRETRY, kWaitMs);
+    HWND box = InUseBox(p, menu, game + "\\big.dat");
     ASSERT_NE(box, nullptr) << "the in-use box";
-    std::string message = DrvBoxMessage(box);
-    EXPECT_NE(message.find(game + "\\big.dat"), std::string::npos) << DrvUtf8(message);
-    EXPECT_NE(message.find("使用中"), std::string::npos) << DrvUtf8(message);
     if (!retry) {
       ASSERT_TRUE(DrvClick(box, IDCANCEL));
       EXPECT_EQ(FailureEnd(&p, menu), -1);

@@ -123,6 +123,24 @@ inline bool Answer(const DrvProcess& p, HWND menu, int button, std::string* mess
   return DrvClick(box, button) && DrvWaitFor([&] { return !IsWindow(box); }, kWaitMs);
 }
 
+// Opens the file as a running game may hold it: for reading, shared with
+// nobody.
+inline HANDLE HoldAsTheGame(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// The Retry/Cancel box over the menu that asks to end the game holding the
+// file at path; null when none comes.
+inline HWND InUseBox(const DrvProcess& p, HWND menu, const std::string& path) {
+  HWND box = DrvWaitDialogWith(p, menu, IDRETRY, kWaitMs);
+  if (!box) return nullptr;
+  std::string message = DrvBoxMessage(box);
+  EXPECT_NE(message.find(path), std::string::npos) << DrvUtf8(message);
+  EXPECT_NE(message.find("使用中"), std::string::npos) << DrvUtf8(message);
+  return box;
+}
+
 // Records the game as installed in folder under the title (Software\UpdFault\<title>).
 inline void RegisterGame(const std::string& title, const std::string& folder) {
   HKEY key;
