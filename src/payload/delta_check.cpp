@@ -47,7 +47,7 @@ int CheckDeltaBases(const char* destination) {
   FILE* stream = OpenPayload();
   if (!stream) return kBasesMatch;
   int outcome = kBasesMatch;
-  PayloadDeltaVisitor visitor{&outcome, VisitDelta};
+  PayloadScanVisitor visitor{&outcome, VisitDelta, nullptr};
   PayloadScan(stream, PayloadLength(), destination, AnsiIsLeadByte, nullptr, &visitor);
   fclose(stream);
   return outcome;

@@ -61,6 +61,13 @@ int FinishFile(FILE* file, uint64_t stamp, int result) {
 
 void PumpIdle() { PumpMessages(); }
 
+bool SpareWork() { return StagingSpareWork(); }
+
+// Each file entry's name in the game's folder, for the staging to foresee.
+void ForeseeFile(void* context, const PayloadEntry&, const char* path) {
+  StagingForeseeFile(path + *static_cast<size_t*>(context));
+}
+
 void MakeFolder(void*, const char* path) { CreateDirectoryA(path, nullptr); }
 
 bool WriteAll(HANDLE file, const unsigned char* data, uint32_t size) {
@@ -80,7 +87,7 @@ int StageAhead(FILE* stream, const char* destination, HWND window) {
   uint32_t size = 0;
   uint64_t stamp = 0;
   for (;;) {
-    const ReadAheadEvent* e = ReadAheadNext(PumpIdle);
+    const ReadAheadEvent* e = ReadAheadNext(PumpIdle, SpareWork);
     bool failed = false;
     bool ended = false;
     int result = 0;
@@ -137,7 +144,11 @@ int ExtractFile(void*, FILE* stream, const PayloadEntry& entry, const char* path
 int ExtractWhole(FILE* stream, const char* destination) {
   HWND window = OpenCopyProgress(g_payloadLength);
   CopyProgressHold(window);
-  if (PayloadScan(stream, g_payloadLength, destination, AnsiIsLeadByte) != 0) return -1;
+  size_t skip = strlen(destination) + 1;  // entry paths are "destination\name"
+  PayloadScanVisitor foresee{&skip, nullptr, ForeseeFile};
+  if (PayloadScan(stream, g_payloadLength, destination, AnsiIsLeadByte, nullptr, &foresee) != 0) {
+    return -1;
+  }
   if (StagingBegin(destination) != 0) {
     StagingAbandon();
     return -1;

@@ -60,7 +60,7 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
 }
 
 int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
-                const char** reason, const PayloadDeltaVisitor* deltas) {
+                const char** reason, const PayloadScanVisitor* visitor) {
   if (destination && destination[0] == '\0') return Failed(reason, "no destination folder");
   long start = ftell(stream);
   if (start < 0) return Failed(reason, "cannot tell the stream's position");
@@ -81,8 +81,12 @@ int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByte
       break;
     }
     position += PayloadHeaderBytes(entry);
-    if (deltas && PayloadIsDelta(entry) &&
-        deltas->visit(deltas->context, stream, entry, destination ? path : entry.name) != 0) {
+    const char* shown = destination ? path : entry.name;
+    if (visitor && visitor->file && !PayloadIsFolder(entry)) {
+      visitor->file(visitor->context, entry, shown);
+    }
+    if (visitor && visitor->delta && PayloadIsDelta(entry) &&
+        visitor->delta(visitor->context, stream, entry, shown) != 0) {
       result = Failed(reason, "delta base does not match");
       break;
     }

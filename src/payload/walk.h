@@ -44,16 +44,18 @@ int PayloadWalk(FILE* stream, uint32_t length, const char* destination, int mode
 // anything (the data are skipped) and checks what the full walk would:
 // every header, every name, and that every output path "destination\name"
 // fits 260 bytes (not checked when destination is null; an empty one fails).
-// Delta entries are read as such; `deltas`, when given, is shown each one
-// (with the stream at its time stamp, free to read from there) so that its
-// base can be checked before anything is written.
+// Delta entries are read as such. A visitor, when given, is shown every
+// file entry in order (`file`, may be null) and each delta entry (`delta`,
+// with the stream at its time stamp, free to read from there, so that its
+// base can be checked before anything is written).
 // The stream goes back to where it was. 0, or -1 with `reason` when given
-// (a visitor's failure gives "delta base does not match").
-struct PayloadDeltaVisitor {
+// (a delta visitor's failure gives "delta base does not match").
+struct PayloadScanVisitor {
   void* context;
   // path: "destination\name", or the entry's name without a destination.
   // 0 to go on.
-  int (*visit)(void* context, FILE* stream, const PayloadEntry& entry, const char* path);
+  int (*delta)(void* context, FILE* stream, const PayloadEntry& entry, const char* path);
+  void (*file)(void* context, const PayloadEntry& entry, const char* path);
 };
 int PayloadScan(FILE* stream, uint32_t length, const char* destination, LeadByteFn isLead,
-                const char** reason = nullptr, const PayloadDeltaVisitor* deltas = nullptr);
+                const char** reason = nullptr, const PayloadScanVisitor* visitor = nullptr);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/message_box.h"
 #include "support/text.h"
@@ -17,6 +18,18 @@ namespace {
 char g_folder[MAX_PATH];
 TxnPlan g_plan;
 HANDLE g_clearing = nullptr;  // the thread that clears a committed update's staging folder
+std::vector<bool> g_buckets;  // the staging sub-folders made so far, by number
+
+// The update's file entries as the scan saw them, in order (a file's index
+// is its place here), and whether the game's file of that name got its
+// second name while the files were staged.
+struct Foreseen {
+  std::string name;
+  bool linked;
+};
+std::vector<Foreseen> g_foreseen;
+size_t g_nextLink = 0;
+bool g_linking = false;  // staging has begun, and the volume has hard links
 
 constexpr const char kInUse[] =
     "%s\nは他のプログラムが使用中のため、書き換えることができません。\n"
@@ -93,7 +106,10 @@ int ReadWhole(void*, const char* path, std::string* data) {
   return ok ? 0 : -1;
 }
 
-void ClearFolder(void*, const char* path) {
+// Deletes the files in the folder and, `depth` levels down, in its
+// sub-folders, then the folder. A link to a folder elsewhere is only
+// unlinked, never followed.
+void ClearTree(const char* path, int depth) {
   char pattern[MAX_PATH];
   if (FormatText(pattern, sizeof pattern, "%s\\*", path) >= static_cast<int>(sizeof pattern)) {
     return;
@@ -102,18 +118,29 @@ void ClearFolder(void*, const char* path) {
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      char file[MAX_PATH];
-      if (FormatText(file, sizeof file, "%s\\%s", path, found.cFileName) >= MAX_PATH) continue;
+      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
+      char child[MAX_PATH];
+      if (FormatText(child, sizeof child, "%s\\%s", path, found.cFileName) >= MAX_PATH) continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (depth > 0 && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+          ClearTree(child, depth - 1);
+        } else {
+          RemoveDirectoryA(child);
+        }
+        continue;
+      }
       // Read-only files are never staged; one made so since still goes.
-      if (!DeleteFileA(file) && SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL)) {
-        DeleteFileA(file);
+      if (!DeleteFileA(child) && SetFileAttributesA(child, FILE_ATTRIBUTE_NORMAL)) {
+        DeleteFileA(child);
       }
     } while (FindNextFileA(search, &found));
     FindClose(search);
   }
   RemoveDirectoryA(path);
 }
+
+// The staging folder holds files and one level of numbered sub-folders.
+void ClearFolder(void*, const char* path) { ClearTree(path, 1); }
 
 bool RetryInUse(void*, const char* path) { return AskRetryCancel(kInUse, path) != 0; }
 
@@ -147,7 +174,62 @@ void ClearInBackground() {
   atexit(WaitForClearing);
 }
 
+// Makes the staging sub-folder of a file's index when it is not there yet.
+bool MakeBucket(uint32_t index) {
+  size_t bucket = index / kTxnBucketFiles;
+  if (bucket < g_buckets.size() && g_buckets[bucket]) return true;
+  char path[MAX_PATH];
+  if (TxnBucketPath(path, sizeof path, g_folder, index) != 0) return false;
+  if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (bucket >= g_buckets.size()) g_buckets.resize(bucket + 1);
+  g_buckets[bucket] = true;
+  return true;
+}
+
+// Marks the plan's replaced files whose second names were made ahead; a
+// second name that does not belong to its entry goes.
+void MarkLinked() {
+  for (TxnEntry& e : g_plan.entries) {
+    if (e.kind != kTxnFile || e.index >= g_foreseen.size() || !g_foreseen[e.index].linked) continue;
+    if (e.existed && g_foreseen[e.index].name == e.name) {
+      e.linked = 1;
+      continue;
+    }
+    char old[MAX_PATH];
+    if (TxnStagedPath(old, sizeof old, g_folder, 'o', e.index) == 0) DeleteFileA(old);
+  }
+  g_foreseen.clear();
+  g_linking = false;
+}
+
 }  // namespace
+
+void StagingForeseeFile(const char* name) { g_foreseen.push_back(Foreseen{name, false}); }
+
+bool StagingSpareWork() {
+  if (!g_linking || g_nextLink >= g_foreseen.size()) return false;
+  uint32_t index = static_cast<uint32_t>(g_nextLink++);
+  Foreseen& f = g_foreseen[index];
+  char target[MAX_PATH];
+  char old[MAX_PATH];
+  if (TxnTargetPath(target, sizeof target, g_folder, f.name.c_str()) != 0) return true;
+  // Nothing to keep, or a file the update fails on anyway.
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+    return true;
+  }
+  // A file the game holds gets its second name when it is replaced, after
+  // the player was asked.
+  if (Probe(nullptr, target) == kTxnInUse) return true;
+  if (!MakeBucket(index) || TxnStagedPath(old, sizeof old, g_folder, 'o', index) != 0) return true;
+  if (CreateHardLinkA(old, target, nullptr)) {
+    f.linked = true;
+  } else if (!InUseError(GetLastError())) {
+    g_linking = false;  // no hard links on this volume: the commit copes
+  }
+  return true;
+}
 
 bool StagingAskRetryInUse(const char* path) { return RetryInUse(nullptr, path); }
 
@@ -156,12 +238,16 @@ int StagingRecover(const char* folder) { return TxnRecover(folder, kFs); }
 int StagingBegin(const char* folder) {
   CopyText(g_folder, sizeof g_folder, folder);
   g_plan = TxnPlan{};
+  g_buckets.clear();
+  g_nextLink = 0;
+  g_linking = false;
   if (TxnRecover(g_folder, kFs) != 0) return -1;
   char staging[MAX_PATH];
   if (TxnStagingPath(staging, sizeof staging, g_folder) != 0) return -1;
   if (!CreateDirectoryA(staging, nullptr)) return -1;
   // The player need not see it while it exists.
   SetFileAttributesA(staging, FILE_ATTRIBUTE_HIDDEN);
+  g_linking = true;
   return 0;
 }
 
@@ -185,7 +271,8 @@ HANDLE StagingCreateFile(const char* path, const char* name) {
   }
   int index = TxnPlanAdd(&g_plan, kTxnFile, existed, name);
   char staged[MAX_PATH];
-  if (index < 0 || TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) != 0) {
+  if (index < 0 || !MakeBucket(static_cast<uint32_t>(index)) ||
+      TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) != 0) {
     return INVALID_HANDLE_VALUE;
   }
   return CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -204,15 +291,19 @@ int StagingCommit() {
   // Every staged file on the disk, stamped and closed, before any replaces
   // a game file.
   if (!FlusherDrain()) {
+    g_foreseen.clear();
     TxnDiscard(g_folder, kFs);
     return kTxnFailed;
   }
+  MarkLinked();
   int result = TxnCommitKeepingStaging(g_folder, g_plan, kFs);
   if (result == kTxnDone) ClearInBackground();
   return result;
 }
 
 void StagingAbandon() {
+  g_foreseen.clear();
+  g_linking = false;
   FlusherDrain();  // no staged file may stay open while the folder goes
   TxnDiscard(g_folder, kFs);
 }

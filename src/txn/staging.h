@@ -15,9 +15,19 @@ bool StagingAskRetryInUse(const char* path);
 // be put back.
 int StagingRecover(const char* folder);
 
+// Before StagingBegin: the update's file entries, each by its name in the
+// game's folder, in the order they will be staged.
+void StagingForeseeFile(const char* name);
+
 // Puts back what a killed run left in the folder, then makes the (hidden)
 // staging folder. 0, or -1 when the folder cannot be made ready.
 int StagingBegin(const char* folder);
+
+// Work done while the files are staged, a piece at a time whenever the
+// writer waits for the payload: each game file that the update replaces
+// gets its second name in the staging folder, which leaves the commit only
+// its renames. False once nothing is left to do.
+bool StagingSpareWork();
 
 // A folder entry at path ("folder\name"): made when the update commits.
 // 0, or -1 when a file is in its place.

@@ -14,10 +14,10 @@ struct Paths {
 
 // Every path of an entry; false when one does not fit (the update's checks
 // before it began make that impossible for a plan of its own).
-bool EntryPaths(const char* folder, const TxnEntry& e, Paths* p) {
+bool EntryPaths(const char* folder, const TxnPlan& plan, const TxnEntry& e, Paths* p) {
   return TxnTargetPath(p->target, sizeof p->target, folder, e.name) == 0 &&
-         TxnStagedPath(p->fresh, sizeof p->fresh, folder, 'n', e.index) == 0 &&
-         TxnStagedPath(p->old, sizeof p->old, folder, 'o', e.index) == 0;
+         TxnStagedPath(p->fresh, sizeof p->fresh, folder, 'n', e.index, plan.flat) == 0 &&
+         TxnStagedPath(p->old, sizeof p->old, folder, 'o', e.index, plan.flat) == 0;
 }
 
 // A rename, asked again while the player wants to retry a file in use. 0,
@@ -32,25 +32,29 @@ int MoveAsking(const TxnFs& fs, const char* from, const char* to, bool replace, 
 }
 
 // Puts the new file in the place of an old one that stays reachable in the
-// staging folder. 0, kTxnCancelled or kTxnFailed.
-int Replace(const TxnFs& fs, const Paths& p) {
-  // A file the game holds is found before it gets a second name: that name
-  // could not be taken away again while the game holds the file.
-  while (fs.probe(fs.context, p.target) == kTxnInUse) {
+// staging folder (where `linked`, it got that second name while the files
+// were staged). 0, kTxnCancelled or kTxnFailed.
+int Replace(const TxnFs& fs, const Paths& p, bool linked) {
+  if (!linked) {
+    // A file the game holds is found before it gets a second name: that name
+    // could not be taken away again while the game holds the file.
+    while (fs.probe(fs.context, p.target) == kTxnInUse) {
+      if (!fs.retryInUse || !fs.retryInUse(fs.context, p.target)) return kTxnCancelled;
+    }
+  }
+  while (!linked) {
+    int r = fs.link(fs.context, p.target, p.old);
+    linked = r == 0;
+    if (r != kTxnInUse) break;  // -1: no hard links here, see below
     if (!fs.retryInUse || !fs.retryInUse(fs.context, p.target)) return kTxnCancelled;
   }
-  for (;;) {
-    int r = fs.link(fs.context, p.target, p.old);
-    if (r == 0) {
-      int moved = MoveAsking(fs, p.fresh, p.target, true, p.target);
-      // Not replaced: the old file is still in its place, and its second
-      // name goes, so that nothing needs putting back (a game holding it
-      // would keep that from working).
-      if (moved != 0) fs.removeFile(fs.context, p.old);
-      return moved;
-    }
-    if (r != kTxnInUse) break;
-    if (!fs.retryInUse || !fs.retryInUse(fs.context, p.target)) return kTxnCancelled;
+  if (linked) {
+    int moved = MoveAsking(fs, p.fresh, p.target, true, p.target);
+    // Not replaced: the old file is still in its place, and its second
+    // name goes, so that nothing needs putting back (a game holding it
+    // would keep that from working).
+    if (moved != 0) fs.removeFile(fs.context, p.old);
+    return moved;
   }
   int result = MoveAsking(fs, p.target, p.old, false, p.target);
   if (result == 0) result = MoveAsking(fs, p.fresh, p.target, false, p.target);
@@ -65,7 +69,7 @@ int TxnRollback(const char* folder, const TxnPlan& plan, size_t done, const TxnF
   for (size_t i = done; i-- > 0;) {
     const TxnEntry& e = plan.entries[i];
     Paths p;
-    if (!EntryPaths(folder, e, &p)) {
+    if (!EntryPaths(folder, plan, e, &p)) {
       result = -1;
       continue;
     }
@@ -76,10 +80,15 @@ int TxnRollback(const char* folder, const TxnPlan& plan, size_t done, const TxnF
     }
     if (e.existed) {
       // The old file is in the staging folder only once its replacement
-      // began; it goes back over whatever took its place (itself, when the
-      // new one never arrived).
-      if (fs.kind(fs.context, p.old) == kTxnIsFile &&
-          MoveAsking(fs, p.old, p.target, true, p.target) != 0) {
+      // began. While the new one waits there too, the old one was never
+      // taken from its place, and its second name is all there is to drop
+      // (a game holding it may keep that from working: the clean-up after
+      // tries again). Otherwise it goes back over whatever took its place.
+      if (fs.kind(fs.context, p.old) != kTxnIsFile) continue;
+      if (fs.kind(fs.context, p.fresh) == kTxnIsFile &&
+          fs.kind(fs.context, p.target) == kTxnIsFile) {
+        fs.removeFile(fs.context, p.old);
+      } else if (MoveAsking(fs, p.old, p.target, true, p.target) != 0) {
         result = -1;
       }
     } else if (fs.kind(fs.context, p.fresh) == kTxnNone &&
@@ -110,12 +119,13 @@ int TxnCommitKeepingStaging(const char* folder, const TxnPlan& plan, const TxnFs
   for (; done < plan.entries.size() && result == kTxnDone; ++done) {
     const TxnEntry& e = plan.entries[done];
     Paths p;
-    if (!EntryPaths(folder, e, &p)) {
+    if (!EntryPaths(folder, plan, e, &p)) {
       result = kTxnFailed;
     } else if (e.kind == kTxnFolder) {
       if (!e.existed && fs.makeFolder(fs.context, p.target) != 0) result = kTxnFailed;
     } else {
-      result = e.existed ? Replace(fs, p) : MoveAsking(fs, p.fresh, p.target, false, p.target);
+      result = e.existed ? Replace(fs, p, e.linked != 0)
+                         : MoveAsking(fs, p.fresh, p.target, false, p.target);
     }
   }
   // Every rename is done; the mark says so to a run that follows a crash.
@@ -152,6 +162,13 @@ int TxnRecover(const char* folder, const TxnFs& fs) {
 
 void TxnDiscard(const char* folder, const TxnFs& fs) {
   char staging[kPayloadPathMax];
+  char journal[kPayloadPathMax];
   if (TxnStagingPath(staging, sizeof staging, folder) != 0) return;
+  // The journal goes first: a clean-up cut short must not leave a plan
+  // whose files are partly gone for the next run to put back.
+  if (TxnJournalPath(journal, sizeof journal, folder) == 0 &&
+      fs.removeFile(fs.context, journal) != 0) {
+    return;
+  }
   fs.clearFolder(fs.context, staging);
 }

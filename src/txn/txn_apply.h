@@ -5,16 +5,18 @@
 //   1. the new files are written into the staging folder (not here);
 //   2. the journal is written whole and flushed;
 //   3. for each entry in order: a new folder is made; a replaced file gets
-//      a second name in the staging folder ('o' + index, a hard link), then
-//      the new one ('n' + index) is renamed over it, so that its name always
-//      holds the old or the new file. Where the volume has no hard links
+//      a second name in the staging folder ('o' + index, a hard link; it may
+//      have got it while the files were staged), then the new one ('n' +
+//      index) is renamed over it, so that its name always holds the old or
+//      the new file. Where the volume has no hard links
 //      the old file is renamed away first and its name is empty for the
 //      moment between the two renames;
 //   4. the journal is marked committed;
-//   5. the staging folder is emptied and removed.
+//   5. the journal is removed, then the staging folder is emptied and removed.
 // A run killed before 4 is put back by the next run (TxnRecover): every
-// replaced file that is in the staging folder goes back to its place, every
-// added file and folder goes. After 4 the next run only finishes 5.
+// replaced file that is in the staging folder goes back to its place (one
+// whose new file is still staged never left it: only its second name goes),
+// every added file and folder goes. After 4 the next run only finishes 5.
 #pragma once
 
 #include <cstddef>
@@ -59,7 +61,8 @@ struct TxnFs {
   int (*writeFile)(void* context, const char* path, const char* data, size_t size, bool append);
   // Reads a whole file: 0, or -1 when it cannot be read.
   int (*readFile)(void* context, const char* path, std::string* data);
-  // Deletes every file directly in the folder, then the folder if empty.
+  // Deletes every file in the folder and in its sub-folders, then those
+  // folders and the folder, where empty.
   void (*clearFolder)(void* context, const char* path);
   // A target is in use by another program: true to try again, false to
   // give up. May be null (give up at once).

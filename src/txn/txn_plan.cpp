@@ -9,7 +9,9 @@
 
 namespace {
 
-constexpr char kHeader[] = "update journal 1\n";
+constexpr char kHeader[] = "update journal 2\n";
+// Written by updaters whose staged files had no sub-folders.
+constexpr char kFlatHeader[] = "update journal 1\n";
 
 int Fits(char* out, size_t size, int length) {
   if (length < 0 || static_cast<size_t>(length) >= size) {
@@ -52,6 +54,7 @@ int TxnPlanAdd(TxnPlan* plan, TxnKind kind, bool existed, const char* name) {
   TxnEntry entry;
   entry.kind = kind;
   entry.existed = existed ? 1 : 0;
+  entry.linked = 0;
   entry.index = kind == kTxnFile ? plan->files++ : 0;
   memcpy(entry.name, name, length + 1);
   plan->entries.push_back(entry);
@@ -62,9 +65,22 @@ int TxnStagingPath(char* out, size_t size, const char* folder) {
   return Fits(out, size, snprintf(out, size, "%s\\%s", folder, kPayloadStagingName));
 }
 
-int TxnStagedPath(char* out, size_t size, const char* folder, char which, uint32_t index) {
+int TxnBucketPath(char* out, size_t size, const char* folder, uint32_t index) {
   return Fits(out, size,
-              snprintf(out, size, "%s\\%s\\%c%08X", folder, kPayloadStagingName, which, index));
+              snprintf(out, size, "%s\\%s\\%X", folder, kPayloadStagingName,
+                       static_cast<unsigned>(index / kTxnBucketFiles)));
+}
+
+int TxnStagedPath(char* out, size_t size, const char* folder, char which, uint32_t index,
+                  bool flat) {
+  if (flat) {
+    return Fits(out, size,
+                snprintf(out, size, "%s\\%s\\%c%08X", folder, kPayloadStagingName, which, index));
+  }
+  return Fits(out, size,
+              snprintf(out, size, "%s\\%s\\%X\\%c%02X", folder, kPayloadStagingName,
+                       static_cast<unsigned>(index / kTxnBucketFiles), which,
+                       static_cast<unsigned>(index % kTxnBucketFiles)));
 }
 
 int TxnJournalPath(char* out, size_t size, const char* folder) {
@@ -94,9 +110,14 @@ std::string TxnJournalText(const TxnPlan& plan) {
 int TxnJournalParse(const char* data, size_t size, TxnPlan* plan) {
   plan->entries.clear();
   plan->files = 0;
+  plan->flat = false;
   const char* p = data;
   const char* end = data + size;
-  if (!ReadLiteral(&p, end, kHeader)) return kTxnJournalIncomplete;
+  if (ReadLiteral(&p, end, kFlatHeader)) {
+    plan->flat = true;
+  } else if (!ReadLiteral(&p, end, kHeader)) {
+    return kTxnJournalIncomplete;
+  }
   for (;;) {
     uint32_t count = 0;
     if (ReadLiteral(&p, end, "end ")) {
@@ -122,6 +143,7 @@ int TxnJournalParse(const char* data, size_t size, TxnPlan* plan) {
     e.name[length] = '\0';
     p += length + 1;
     e.existed = static_cast<uint8_t>(existed);
+    e.linked = 0;
     if (e.kind == kTxnFile) {
       // The numbers are given in order; anything else is not a plan this
       // updater wrote.

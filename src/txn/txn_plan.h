@@ -3,10 +3,12 @@
 // killed can be put back by the next one.
 //
 // The new files are written into the staging folder (kPayloadStagingName, at
-// the top of the game's folder) under numbered names. Only when every one of
-// them is complete does the update replace the game's files: the plan goes to
-// the journal, then each replaced file is renamed into the staging folder and
-// the new one renamed into its place. Renames on one volume are cheap and
+// the top of the game's folder) under numbered names, kTxnBucketFiles
+// numbers to a sub-folder: a system that looks a new name up through the
+// whole folder keeps doing so in a small one. Only when every one of them is
+// complete does the update replace the game's files: the plan goes to the
+// journal, then each replaced file gets a second name in the staging folder
+// and the new one is renamed into its place. Renames on one volume are cheap and
 // each one is whole, so at any moment every game file is its old or its new
 // version.
 #pragma once
@@ -26,6 +28,7 @@ enum TxnKind : uint8_t {
 struct TxnEntry {
   uint8_t kind;
   uint8_t existed;             // the target was there before: a file is replaced, a folder kept
+  uint8_t linked;              // the replaced file has its second name already (not journalled)
   uint32_t index;              // a file's number in the staging folder
   char name[kPayloadNameMax];  // relative to the game's folder, as in the payload
 };
@@ -33,17 +36,25 @@ struct TxnEntry {
 struct TxnPlan {
   std::vector<TxnEntry> entries;  // in payload order: every folder before its contents
   uint32_t files;                 // file entries so far; the next file's index
+  bool flat;                      // read from a journal whose staged files lie in the staging
+                                  // folder itself, without sub-folders
 };
+
+constexpr uint32_t kTxnBucketFiles = 32;
 
 // Adds an entry; a file gets the next index, returned. -1 when the name does
 // not fit.
 int TxnPlanAdd(TxnPlan* plan, TxnKind kind, bool existed, const char* name);
 
 // Paths inside the game's folder, each into a 260-byte buffer (size bytes):
-// the staging folder, a new file ('n') or a replaced one ('o') by index, the
-// journal, and a target. 0, or -1 with out emptied when the path does not fit.
+// the staging folder, the sub-folder of a file's index, a new file ('n') or
+// a replaced one ('o') by index (`flat`: as a journal without sub-folders
+// has them), the journal, and a target. 0, or -1 with out emptied when the
+// path does not fit.
 int TxnStagingPath(char* out, size_t size, const char* folder);
-int TxnStagedPath(char* out, size_t size, const char* folder, char which, uint32_t index);
+int TxnBucketPath(char* out, size_t size, const char* folder, uint32_t index);
+int TxnStagedPath(char* out, size_t size, const char* folder, char which, uint32_t index,
+                  bool flat = false);
 int TxnJournalPath(char* out, size_t size, const char* folder);
 int TxnTargetPath(char* out, size_t size, const char* folder, const char* name);
 

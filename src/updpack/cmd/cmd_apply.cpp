@@ -118,9 +118,15 @@ int Stage(Apply* a) {
     }
     int index = TxnPlanAdd(&a->plan, kTxnFile, existed, entry.name);
     char staged[kPayloadPathMax];
-    if (index < 0 || TxnStagedPath(staged, sizeof staged, kFsTxnFolder, 'n', index) != 0)
+    char bucket[kPayloadPathMax];
+    if (index < 0 || TxnStagedPath(staged, sizeof staged, kFsTxnFolder, 'n', index) != 0 ||
+        TxnBucketPath(bucket, sizeof bucket, kFsTxnFolder, index) != 0)
       return Failed(a, entry.name, "the staged path does not fit");
     std::string path;
+    if (index % kTxnBucketFiles == 0) {
+      FsTxnLocal(a->game, bucket, &path);
+      if (FsMakeFolder(path) != 0) return Failed(a, entry.name, "cannot create " + FsShown(path));
+    }
     FsTxnLocal(a->game, staged, &path);
     FILE* f = FsCreateNew(path);
     if (!f) return Failed(a, entry.name, "cannot create " + FsShown(path));

@@ -60,16 +60,26 @@ int ReadWhole(void* context, const char* path, std::string* data) {
   return FsReadAll(Local(context, path), data) ? 0 : -1;
 }
 
-void ClearFolder(void* context, const char* path) {
-  std::string local = Local(context, path);
+// Removes the files of the folder and, `depth` levels down, of its
+// sub-folders, then the folder. A link is removed, never followed.
+void ClearTree(const std::string& local, int depth) {
   std::vector<FsItem> items;
   std::string error;
   if (FsListFolder(local, &items, &error) == 0) {
-    for (const FsItem& item : items)
-      if (!item.isFolder || item.isLink) FsRemove(FsJoin(local, item.name));
+    for (const FsItem& item : items) {
+      std::string child = FsJoin(local, item.name);
+      if (!item.isFolder || item.isLink) {
+        FsRemove(child);
+      } else if (depth > 0) {
+        ClearTree(child, depth - 1);
+      }
+    }
   }
   FsRemoveFolder(local);
 }
+
+// The staging folder holds files and one level of numbered sub-folders.
+void ClearFolder(void* context, const char* path) { ClearTree(Local(context, path), 1); }
 
 // The part of folder that is spelt like part without regard to case; part
 // itself when nothing is.

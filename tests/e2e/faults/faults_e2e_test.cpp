@@ -259,12 +259,12 @@ TEST_F(FaultE2e, KilledUpdateLeavesNoCutFileAndTheNextRunCompletes) {
   };
   const Moment moments[] = {
       {"KillFiles", "among the small files",
-       [](const std::string& staging) { return FileExists(staging + "\\n00000040"); }, nullptr},
+       [](const std::string& staging) { return FileExists(staging + "\\2\\n00"); }, nullptr},
       {"KillBig", "inside big.dat",
        [](const std::string& staging) {
          WIN32_FILE_ATTRIBUTE_DATA data;
          // big.dat is the third file: install.env, a.dat, big.dat.
-         return GetFileAttributesExA((staging + "\\n00000002").c_str(), GetFileExInfoStandard,
+         return GetFileAttributesExA((staging + "\\0\\n02").c_str(), GetFileExInfoStandard,
                                      &data) &&
                 data.nFileSizeLow >= (8u << 20);
        },

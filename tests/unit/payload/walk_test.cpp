@@ -331,7 +331,7 @@ TEST(PayloadScan, ShowsEveryDeltaToTheVisitor) {
       long start = ftell(f);
       DeltaSeen seen;
       seen.result = result;
-      PayloadDeltaVisitor visitor{static_cast<Recorder*>(&seen), VisitDelta};
+      PayloadScanVisitor visitor{static_cast<Recorder*>(&seen), VisitDelta, nullptr};
       const char* reason = nullptr;
       EXPECT_EQ(PayloadScan(f, where.length, destination, IsLeadByte, &reason, &visitor),
                 result ? -1 : 0);
@@ -343,6 +343,22 @@ TEST(PayloadScan, ShowsEveryDeltaToTheVisitor) {
       fclose(f);
     }
   }
+  // Every file entry, whole or delta, in order; folders are not files.
+  Writer w = UpdateWithDelta();
+  w.Folder("bgm");
+  w.File("bgm\\a.ogg", "ogg", 333);
+  FILE* f = testpayload::TempFileWith(w.Finish(kImage));
+  PayloadLocation where{};
+  ASSERT_EQ(PayloadLocate(f, &where), 0);
+  Events files;
+  PayloadScanVisitor lister{&files, nullptr,
+                            [](void* context, const PayloadEntry&, const char* path) {
+                              static_cast<Events*>(context)->push_back(path);
+                            }};
+  EXPECT_EQ(PayloadScan(f, where.length, "dest", IsLeadByte, nullptr, &lister), 0);
+  EXPECT_EQ(files, (Events{"dest\\install.env", "dest\\notes.txt", "dest\\readme.txt",
+                           "dest\\bgm\\a.ogg"}));
+  fclose(f);
   // Without a visitor the scan passes deltas by.
   long after = -1;
   EXPECT_EQ(ScanArchive(archive, "dest", &after), 0);

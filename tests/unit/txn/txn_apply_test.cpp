@@ -140,6 +140,11 @@ void ClearFolder(void* c, const char* path) {
     if (!f->Step()) return;
     f->files.erase(name);
   }
+  std::vector<std::string> subfolders;
+  for (const std::string& d : f->folders) {
+    if (d.compare(0, prefix.size(), prefix) == 0) subfolders.push_back(d);
+  }
+  for (const std::string& d : subfolders) RemoveFolder(c, d.c_str());
   RemoveFolder(c, path);
 }
 
@@ -182,8 +187,9 @@ struct Scenario {
   TxnPlan plan{};
   Tree before;
   Tree after;
+  bool ahead = false;  // each replaced file got its second name while staging
 
-  Scenario() {
+  explicit Scenario(bool linkedAhead = false) : ahead(linkedAhead) {
     std::string g = kGame;
     fs.folders = {"C:", g, g + "\\save"};
     fs.files = {{g + "\\data.pak", "old data"},
@@ -213,9 +219,16 @@ struct Scenario {
       int index = TxnPlanAdd(&plan, item.kind, existed, item.name);
       if (item.kind == kTxnFile) {
         char staged[260];
+        TxnBucketPath(staged, sizeof staged, kGame, index);
+        fs.folders.insert(staged);
         TxnStagedPath(staged, sizeof staged, kGame, 'n', index);
         fs.files[staged] = item.data;
         after[target] = item.data;
+        if (ahead && fs.files.count(target)) {
+          TxnStagedPath(staged, sizeof staged, kGame, 'o', index);
+          fs.files[staged] = fs.files[target];
+          plan.entries.back().linked = 1;
+        }
       } else {
         after[target] = "<dir>";
       }
@@ -246,8 +259,8 @@ struct Scenario {
   }
 };
 
-int CleanCommitSteps(bool links) {
-  Scenario s;
+int CleanCommitSteps(bool links, bool ahead = false) {
+  Scenario s(ahead);
   s.fs.links = links;
   EXPECT_EQ(TxnCommit(kGame, s.plan, FsOf(&s.fs)), kTxnDone);
   return s.fs.steps;
@@ -284,13 +297,14 @@ TEST(TxnCommit, ReplacesAddsAndLeavesNoStagingFolder) {
 // (or, killed after the committed mark, keeps the new one), and running the
 // same update then gives exactly the new folder.
 TEST(TxnCommit, KilledAtAnyStepIsPutBackByTheNextRunAndCompletesOnTheNext) {
-  for (bool links : {true, false}) {
-    int total = CleanCommitSteps(links);
-    ASSERT_GT(total, 12);
+  for (int way = 0; way < 3; ++way) {
+    bool links = way != 1;
+    bool ahead = way == 2;  // second names made while staging
+    int total = CleanCommitSteps(links, ahead);
+    ASSERT_GT(total, 10);
     for (int kill = 1; kill <= total; ++kill) {
-      std::string where =
-          "links " + std::to_string(links) + ", killed at step " + std::to_string(kill);
-      Scenario s;
+      std::string where = "way " + std::to_string(way) + ", killed at step " + std::to_string(kill);
+      Scenario s(ahead);
       s.fs.links = links;
       s.fs.killAt = kill;
       TxnCommit(kGame, s.plan, FsOf(&s.fs));
@@ -379,6 +393,61 @@ TEST(TxnCommit, AFileHeldAgainstRenamesIsRetriedOrLeftAsItWas) {
   EXPECT_TRUE(cancelled.StagingGone()) << "not stuck";
 }
 
+// The game opened a file after it got its second name: its replacement is
+// asked about once, and Cancel puts everything back without asking again
+// for a file that never left its place.
+TEST(TxnCommit, AFileOpenedAfterItsSecondNameWasMadeIsAskedAboutOnce) {
+  std::string readme = std::string(kGame) + "\\readme.txt";
+  Scenario retried(true);
+  retried.fs.inUse = {readme};
+  retried.fs.retries = 1;
+  EXPECT_EQ(TxnCommit(kGame, retried.plan, FsOf(&retried.fs)), kTxnDone);
+  EXPECT_EQ(retried.fs.asked, std::vector<std::string>{readme});
+  EXPECT_EQ(Snapshot(retried.fs), retried.after);
+  EXPECT_TRUE(retried.StagingGone());
+
+  // The game holds the file, which its second name reaches too.
+  Scenario cancelled(true);
+  char second[260];
+  TxnStagedPath(second, sizeof second, kGame, 'o', 2);
+  ASSERT_EQ(cancelled.fs.files[second], "old readme");
+  cancelled.fs.inUse = {readme, second};
+  EXPECT_EQ(TxnCommit(kGame, cancelled.plan, FsOf(&cancelled.fs)), kTxnCancelled);
+  EXPECT_EQ(cancelled.fs.asked, std::vector<std::string>{readme});
+  EXPECT_EQ(Snapshot(cancelled.fs), cancelled.before);
+  EXPECT_TRUE(cancelled.StagingGone());
+}
+
+// A run killed half-way by an updater whose staged files had no
+// sub-folders is put back by this one.
+TEST(TxnRecover, PutsBackARunWhoseJournalHasNoSubFolders) {
+  Scenario s;
+  std::string g = kGame;
+  std::string staging = g + "\\" + kPayloadStagingName;
+  // That run had replaced data.pak and added the folder bgm, then died.
+  for (auto it = s.fs.files.begin(); it != s.fs.files.end();) {
+    it = it->first.compare(0, staging.size(), staging) == 0 ? s.fs.files.erase(it) : ++it;
+  }
+  for (auto it = s.fs.folders.begin(); it != s.fs.folders.end();) {
+    it = it->compare(0, staging.size() + 1, staging + "\\") == 0 ? s.fs.folders.erase(it) : ++it;
+  }
+  char path[260];
+  TxnStagedPath(path, sizeof path, kGame, 'o', 0, true);
+  s.fs.files[path] = "old data";
+  TxnStagedPath(path, sizeof path, kGame, 'n', 1, true);
+  s.fs.files[path] = "new ogg";
+  s.fs.files[g + "\\data.pak"] = "new data";
+  s.fs.folders.insert(g + "\\bgm");
+  std::string text = TxnJournalText(s.plan);
+  text.replace(0, text.find('\n'), "update journal 1");
+  TxnJournalPath(path, sizeof path, kGame);
+  s.fs.files[path] = text;
+
+  EXPECT_EQ(TxnRecover(kGame, FsOf(&s.fs)), 0);
+  EXPECT_EQ(Snapshot(s.fs), s.before);
+  EXPECT_TRUE(s.StagingGone());
+}
+
 TEST(TxnCommit, AFailedStepPutsBackWhatWentBefore) {
   // Without hard links the old readme is renamed away, then its new one
   // cannot follow: the entry that failed half-way goes back too.
@@ -410,6 +479,31 @@ TEST(TxnCommit, AFailedStepPutsBackWhatWentBefore) {
   taken.before = Snapshot(taken.fs);
   EXPECT_EQ(TxnCommit(kGame, taken.plan, FsOf(&taken.fs)), kTxnFailed);
   EXPECT_EQ(Snapshot(taken.fs), taken.before);
+}
+
+// Killed while a failed update's staging folder is cleared: the next run
+// must not take a staged file that is gone for one that reached its place,
+// and so delete the player's file that took an added file's name.
+TEST(TxnCommit, AKillWhileAFailedUpdateIsClearedLeavesThePlayersFiles) {
+  std::string x = std::string(kGame) + "\\save\\x.dat";
+  int total = 0;
+  {
+    Scenario s;
+    s.fs.files[x] = "the player's";  // since the update was staged
+    EXPECT_EQ(TxnCommit(kGame, s.plan, FsOf(&s.fs)), kTxnFailed);
+    total = s.fs.steps;
+  }
+  for (int kill = 1; kill <= total; ++kill) {
+    Scenario s;
+    s.fs.files[x] = "the player's";
+    s.before = Snapshot(s.fs);
+    s.fs.killAt = kill;
+    TxnCommit(kGame, s.plan, FsOf(&s.fs));
+    s.fs.dead = false;
+    s.fs.killAt = 0;
+    TxnRecover(kGame, FsOf(&s.fs));
+    EXPECT_EQ(Snapshot(s.fs), s.before) << "killed at step " << kill;
+  }
 }
 
 TEST(TxnRecover, LeavesAFolderWithoutStagingAloneAndClearsAnUnfinishedStaging) {

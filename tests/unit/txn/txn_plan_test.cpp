@@ -79,12 +79,22 @@ TEST(TxnJournal, RefusesWhatThisUpdaterDidNotWrite) {
 
 TEST(TxnPaths, StagingNamesAndTheirLimit) {
   char out[260];
+  // 32 numbers to a sub-folder.
   EXPECT_EQ(TxnStagedPath(out, sizeof out, "C:\\Game", 'n', 0x1F), 0);
+  EXPECT_STREQ(out, "C:\\Game\\~updtxn\\0\\n1F");
+  EXPECT_EQ(TxnStagedPath(out, sizeof out, "C:\\Game", 'o', 0x20), 0);
+  EXPECT_STREQ(out, "C:\\Game\\~updtxn\\1\\o00");
+  EXPECT_EQ(TxnBucketPath(out, sizeof out, "C:\\Game", 0x3F), 0);
+  EXPECT_STREQ(out, "C:\\Game\\~updtxn\\1");
+  EXPECT_EQ(TxnStagedPath(out, sizeof out, "C:\\Game", 'n', 0xFFFFFFFF), 0);
+  EXPECT_STREQ(out, "C:\\Game\\~updtxn\\7FFFFFF\\n1F");
+  // As a journal without sub-folders names them.
+  EXPECT_EQ(TxnStagedPath(out, sizeof out, "C:\\Game", 'n', 0x1F, true), 0);
   EXPECT_STREQ(out, "C:\\Game\\~updtxn\\n0000001F");
   EXPECT_EQ(TxnJournalPath(out, sizeof out, "C:\\Game"), 0);
   EXPECT_STREQ(out, "C:\\Game\\~updtxn\\journal");
-  // folder + "\~updtxn\o00000000" is 18 bytes more: 241 + 18 + NUL fits.
-  std::string folder(241, 'f');
+  // folder + "\~updtxn\0\o00" is 14 bytes more: 245 + 14 + NUL fits.
+  std::string folder(245, 'f');
   EXPECT_EQ(TxnStagedPath(out, sizeof out, folder.c_str(), 'o', 0), 0);
   folder += 'f';
   EXPECT_EQ(TxnStagedPath(out, sizeof out, folder.c_str(), 'o', 0), -1);
