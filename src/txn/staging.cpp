@@ -40,6 +40,12 @@ bool InUseError(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+// A folder or a read-only file where the update writes a file: it cannot
+// be replaced.
+bool InTheWay(DWORD attributes) {
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0;
+}
+
 int Kind(void*, const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return kTxnNone;
@@ -215,19 +221,14 @@ bool StagingSpareWork() {
   if (TxnTargetPath(target, sizeof target, g_folder, f.name.c_str()) != 0) return true;
   // Nothing to keep, or a file the update fails on anyway.
   DWORD attributes = GetFileAttributesA(target);
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
-    return true;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES || InTheWay(attributes)) return true;
   // A file the game holds gets its second name when it is replaced, after
   // the player was asked.
   if (Probe(nullptr, target) == kTxnInUse) return true;
   if (!MakeBucket(index) || TxnStagedPath(old, sizeof old, g_folder, 'o', index) != 0) return true;
-  if (CreateHardLinkA(old, target, nullptr)) {
-    f.linked = true;
-  } else if (!InUseError(GetLastError())) {
-    g_linking = false;  // no hard links on this volume: the commit copes
-  }
+  int linked = Link(nullptr, target, old);
+  f.linked = linked == 0;
+  if (linked == -1) g_linking = false;  // no hard links on this volume: the commit copes
   return true;
 }
 
@@ -265,9 +266,7 @@ HANDLE StagingCreateFile(const char* path, const char* name) {
     // always has, so the update fails before anything changes.
     // A file the game holds open is found when it is replaced, and the
     // player is asked then.
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
-      return INVALID_HANDLE_VALUE;
-    }
+    if (InTheWay(attributes)) return INVALID_HANDLE_VALUE;
   }
   int index = TxnPlanAdd(&g_plan, kTxnFile, existed, name);
   char staged[MAX_PATH];
