@@ -21,15 +21,22 @@ HANDLE g_clearing = nullptr;  // the thread that clears a committed update's sta
 std::vector<bool> g_buckets;  // the staging sub-folders made so far, by number
 
 // The update's file entries as the scan saw them, in order (a file's index
-// is its place here), and whether the game's file of that name got its
-// second name while the files were staged.
+// is its place here), whether the game's file of that name got its second
+// name while the files were staged, and its staged file when that was made
+// ahead (empty, open for the writer).
 struct Foreseen {
   std::string name;
   bool linked;
+  HANDLE made;
 };
 std::vector<Foreseen> g_foreseen;
-size_t g_nextLink = 0;
-bool g_linking = false;  // staging has begun, and the volume has hard links
+size_t g_nextSpare = 0;  // the next entry for the spare work
+bool g_spare = false;    // staging has begun: the spare work may run
+bool g_linking = false;  // and the volume has hard links
+
+// Staged files made ahead of the writer, at most: each holds a handle open
+// until the writer takes it.
+constexpr size_t kMadeAhead = 512;
 
 constexpr const char kInUse[] =
     "%s\nは他のプログラムが使用中のため、書き換えることができません。\n"
@@ -150,8 +157,45 @@ void ClearFolder(void*, const char* path) { ClearTree(path, 1); }
 
 bool RetryInUse(void*, const char* path) { return AskRetryCancel(kInUse, path) != 0; }
 
-const TxnFs kFs = {nullptr,    Kind,         Move,       Probe,     Link,        RemoveFile,
-                   MakeFolder, RemoveFolder, WriteWhole, ReadWhole, ClearFolder, RetryInUse};
+struct MoveBatch {
+  TxnMove* moves;
+  LONG count;
+  volatile LONG next;
+};
+
+unsigned __stdcall MoveSome(void* context) {
+  MoveBatch* batch = static_cast<MoveBatch*>(context);
+  for (;;) {
+    LONG i = InterlockedIncrement(&batch->next) - 1;
+    if (i >= batch->count) return 0;
+    TxnMove& m = batch->moves[i];
+    m.result = Move(nullptr, m.from, m.to, m.replace);
+  }
+}
+
+// A rename waits for the system most of its time: a few at once take about
+// two thirds as long as one after another under Wine. This thread is one
+// of the movers; fewer start when threads cannot.
+void MoveMany(void*, TxnMove* moves, size_t count) {
+  constexpr int kHelpers = 3;
+  MoveBatch batch{moves, static_cast<LONG>(count), 0};
+  HANDLE helpers[kHelpers];
+  DWORD started = 0;
+  for (int i = 0; i < kHelpers && count > kTxnBucketFiles; ++i) {
+    uintptr_t thread = _beginthreadex(nullptr, 64 << 10, MoveSome, &batch,
+                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == 0) break;
+    helpers[started++] = reinterpret_cast<HANDLE>(thread);
+  }
+  MoveSome(&batch);
+  if (started == 0) return;
+  WaitForMultipleObjects(started, helpers, TRUE, INFINITE);
+  for (DWORD i = 0; i < started; ++i) CloseHandle(helpers[i]);
+}
+
+const TxnFs kFs = {nullptr,     Kind,       Move,         Probe,      Link,
+                   RemoveFile,  MakeFolder, RemoveFolder, WriteWhole, ReadWhole,
+                   ClearFolder, RetryInUse, MoveMany};
 
 unsigned __stdcall ClearStaging(void*) {
   TxnDiscard(g_folder, kFs);
@@ -192,6 +236,42 @@ bool MakeBucket(uint32_t index) {
   return true;
 }
 
+// A new staged file, empty, for the writer alone.
+HANDLE CreateStaged(const char* path) {
+  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// Ends the spare work and closes the staged files made ahead that the
+// writer did not take (an update that stops early), so that the staging
+// folder can go.
+void ForgetForeseen() {
+  for (Foreseen& f : g_foreseen) {
+    if (f.made != INVALID_HANDLE_VALUE) CloseHandle(f.made);
+  }
+  g_foreseen.clear();
+  g_spare = false;
+  g_linking = false;
+}
+
+// Gives the game's file of a foreseen entry its second name in the staging
+// folder, where it is there to be replaced and not held by the game.
+void LinkAhead(uint32_t index, Foreseen* f) {
+  char target[MAX_PATH];
+  char old[MAX_PATH];
+  if (TxnTargetPath(target, sizeof target, g_folder, f->name.c_str()) != 0) return;
+  // Nothing to keep, or a file the update fails on anyway.
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES || InTheWay(attributes)) return;
+  // A file the game holds gets its second name when it is replaced, after
+  // the player was asked.
+  if (Probe(nullptr, target) == kTxnInUse) return;
+  if (TxnStagedPath(old, sizeof old, g_folder, 'o', index) != 0) return;
+  int linked = Link(nullptr, target, old);
+  f->linked = linked == 0;
+  if (linked == -1) g_linking = false;  // no hard links on this volume: the commit copes
+}
+
 // Marks the plan's replaced files whose second names were made ahead; a
 // second name that does not belong to its entry goes.
 void MarkLinked() {
@@ -204,31 +284,29 @@ void MarkLinked() {
     char old[MAX_PATH];
     if (TxnStagedPath(old, sizeof old, g_folder, 'o', e.index) == 0) DeleteFileA(old);
   }
-  g_foreseen.clear();
-  g_linking = false;
+  ForgetForeseen();
 }
 
 }  // namespace
 
-void StagingForeseeFile(const char* name) { g_foreseen.push_back(Foreseen{name, false}); }
+void StagingForeseeFile(const char* name) {
+  g_foreseen.push_back(Foreseen{name, false, INVALID_HANDLE_VALUE});
+}
 
 bool StagingSpareWork() {
-  if (!g_linking || g_nextLink >= g_foreseen.size()) return false;
-  uint32_t index = static_cast<uint32_t>(g_nextLink++);
+  if (!g_spare || g_nextSpare >= g_foreseen.size()) return false;
+  // Far enough ahead of the writer (the plan's files are those it began).
+  if (g_nextSpare >= g_plan.files + kMadeAhead) return false;
+  uint32_t index = static_cast<uint32_t>(g_nextSpare++);
   Foreseen& f = g_foreseen[index];
-  char target[MAX_PATH];
-  char old[MAX_PATH];
-  if (TxnTargetPath(target, sizeof target, g_folder, f.name.c_str()) != 0) return true;
-  // Nothing to keep, or a file the update fails on anyway.
-  DWORD attributes = GetFileAttributesA(target);
-  if (attributes == INVALID_FILE_ATTRIBUTES || InTheWay(attributes)) return true;
-  // A file the game holds gets its second name when it is replaced, after
-  // the player was asked.
-  if (Probe(nullptr, target) == kTxnInUse) return true;
-  if (!MakeBucket(index) || TxnStagedPath(old, sizeof old, g_folder, 'o', index) != 0) return true;
-  int linked = Link(nullptr, target, old);
-  f.linked = linked == 0;
-  if (linked == -1) g_linking = false;  // no hard links on this volume: the commit copes
+  if (!MakeBucket(index)) return true;
+  if (g_linking) LinkAhead(index, &f);
+  // Making a file costs the system far more than opening one: the writer
+  // finds it made. One the writer has begun is its own already.
+  char staged[MAX_PATH];
+  if (index >= g_plan.files && TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) == 0) {
+    f.made = CreateStaged(staged);
+  }
   return true;
 }
 
@@ -240,7 +318,8 @@ int StagingBegin(const char* folder) {
   CopyText(g_folder, sizeof g_folder, folder);
   g_plan = TxnPlan{};
   g_buckets.clear();
-  g_nextLink = 0;
+  g_nextSpare = 0;
+  g_spare = false;
   g_linking = false;
   if (TxnRecover(g_folder, kFs) != 0) return -1;
   char staging[MAX_PATH];
@@ -248,6 +327,7 @@ int StagingBegin(const char* folder) {
   if (!CreateDirectoryA(staging, nullptr)) return -1;
   // The player need not see it while it exists.
   SetFileAttributesA(staging, FILE_ATTRIBUTE_HIDDEN);
+  g_spare = true;
   g_linking = true;
   return 0;
 }
@@ -269,13 +349,19 @@ HANDLE StagingCreateFile(const char* path, const char* name) {
     if (InTheWay(attributes)) return INVALID_HANDLE_VALUE;
   }
   int index = TxnPlanAdd(&g_plan, kTxnFile, existed, name);
+  if (index < 0) return INVALID_HANDLE_VALUE;
+  // The staged file's name is its index's: one made ahead is this one.
+  if (static_cast<size_t>(index) < g_foreseen.size()) {
+    HANDLE made = g_foreseen[index].made;
+    g_foreseen[index].made = INVALID_HANDLE_VALUE;
+    if (made != INVALID_HANDLE_VALUE) return made;
+  }
   char staged[MAX_PATH];
-  if (index < 0 || !MakeBucket(static_cast<uint32_t>(index)) ||
+  if (!MakeBucket(static_cast<uint32_t>(index)) ||
       TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) != 0) {
     return INVALID_HANDLE_VALUE;
   }
-  return CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateStaged(staged);
 }
 
 int StagingCloseFile(HANDLE file, unsigned long long stamp, bool complete) {
@@ -290,7 +376,7 @@ int StagingCommit() {
   // Every staged file on the disk, stamped and closed, before any replaces
   // a game file.
   if (!FlusherDrain()) {
-    g_foreseen.clear();
+    ForgetForeseen();
     TxnDiscard(g_folder, kFs);
     return kTxnFailed;
   }
@@ -301,8 +387,7 @@ int StagingCommit() {
 }
 
 void StagingAbandon() {
-  g_foreseen.clear();
-  g_linking = false;
+  ForgetForeseen();
   FlusherDrain();  // no staged file may stay open while the folder goes
   TxnDiscard(g_folder, kFs);
 }

@@ -26,7 +26,8 @@ int StagingBegin(const char* folder);
 // Work done while the files are staged, a piece at a time whenever the
 // writer waits for the payload: each game file that the update replaces
 // gets its second name in the staging folder, which leaves the commit only
-// its renames. False once nothing is left to do.
+// its renames, and the staged files of the entries ahead are made (empty)
+// for the writer to take. False once nothing is left to do for now.
 bool StagingSpareWork();
 
 // A folder entry at path ("folder\name"): made when the update commits.

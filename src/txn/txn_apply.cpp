@@ -1,6 +1,7 @@
 #include "txn/txn_apply.h"
 
 #include <cstring>
+#include <vector>
 
 #include "payload/format.h"
 
@@ -31,10 +32,13 @@ int MoveAsking(const TxnFs& fs, const char* from, const char* to, bool replace, 
   }
 }
 
-// Puts the new file in the place of an old one that stays reachable in the
-// staging folder (where `linked`, it got that second name while the files
-// were staged). 0, kTxnCancelled or kTxnFailed.
-int Replace(const TxnFs& fs, const Paths& p, bool linked) {
+// Readies a replaced file for its new one: the old one gets its second name
+// in the staging folder (where `linked`, it got it while the files were
+// staged), and the rename that follows is all that is left, returned in
+// *rename. Where the volume has no hard links, the old file is renamed away
+// and the new one follows at once. 0, kTxnCancelled or kTxnFailed.
+int ReadyReplace(const TxnFs& fs, const Paths& p, bool linked, bool* rename) {
+  *rename = false;
   if (!linked) {
     // A file the game holds is found before it gets a second name: that name
     // could not be taken away again while the game holds the file.
@@ -49,16 +53,33 @@ int Replace(const TxnFs& fs, const Paths& p, bool linked) {
     if (!fs.retryInUse || !fs.retryInUse(fs.context, p.target)) return kTxnCancelled;
   }
   if (linked) {
-    int moved = MoveAsking(fs, p.fresh, p.target, true, p.target);
-    // Not replaced: the old file is still in its place, and its second
-    // name goes, so that nothing needs putting back (a game holding it
-    // would keep that from working).
-    if (moved != 0) fs.removeFile(fs.context, p.old);
-    return moved;
+    *rename = true;
+    return 0;
   }
   int result = MoveAsking(fs, p.target, p.old, false, p.target);
   if (result == 0) result = MoveAsking(fs, p.fresh, p.target, false, p.target);
   return result;
+}
+
+// The renames that put the new files in place, all at once where the file
+// system can; one refused because its file is in use is asked about and
+// tried again by itself. kTxnDone, kTxnCancelled or kTxnFailed (a replaced
+// file that was not renamed still has its old file in its place).
+int RenameAll(const TxnFs& fs, std::vector<TxnMove>* moves) {
+  if (fs.moveMany) {
+    fs.moveMany(fs.context, moves->data(), moves->size());
+  } else {
+    for (TxnMove& m : *moves) m.result = fs.move(fs.context, m.from, m.to, m.replace);
+  }
+  for (const TxnMove& m : *moves) {
+    if (m.result == kTxnInUse) {
+      int asked = MoveAsking(fs, m.from, m.to, m.replace, m.to);
+      if (asked != 0) return asked;
+    } else if (m.result != 0) {
+      return kTxnFailed;
+    }
+  }
+  return kTxnDone;
 }
 
 }  // namespace
@@ -116,18 +137,25 @@ int TxnCommitKeepingStaging(const char* folder, const TxnPlan& plan, const TxnFs
   }
   int result = kTxnDone;
   size_t done = 0;
+  std::vector<Paths> paths(plan.entries.size());
+  std::vector<TxnMove> moves;
   for (; done < plan.entries.size() && result == kTxnDone; ++done) {
     const TxnEntry& e = plan.entries[done];
-    Paths p;
+    Paths& p = paths[done];
+    bool rename = !e.existed;
     if (!EntryPaths(folder, plan, e, &p)) {
       result = kTxnFailed;
     } else if (e.kind == kTxnFolder) {
+      rename = false;
       if (!e.existed && fs.makeFolder(fs.context, p.target) != 0) result = kTxnFailed;
-    } else {
-      result = e.existed ? Replace(fs, p, e.linked != 0)
-                         : MoveAsking(fs, p.fresh, p.target, false, p.target);
+    } else if (e.existed) {
+      result = ReadyReplace(fs, p, e.linked != 0, &rename);
     }
+    if (result == kTxnDone && rename) moves.push_back(TxnMove{p.fresh, p.target, !!e.existed, 0});
   }
+  // Every folder is made and every old file kept: the renames are all that
+  // is left, and none depends on another.
+  if (result == kTxnDone) result = RenameAll(fs, &moves);
   // Every rename is done; the mark says so to a run that follows a crash.
   // Without it that run would put the update back, so a mark that cannot be
   // written fails the update now.

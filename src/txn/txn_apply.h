@@ -6,11 +6,11 @@
 //   2. the journal is written whole and flushed;
 //   3. for each entry in order: a new folder is made; a replaced file gets
 //      a second name in the staging folder ('o' + index, a hard link; it may
-//      have got it while the files were staged), then the new one ('n' +
-//      index) is renamed over it, so that its name always holds the old or
-//      the new file. Where the volume has no hard links
-//      the old file is renamed away first and its name is empty for the
-//      moment between the two renames;
+//      have got it while the files were staged). Then the new files ('n' +
+//      index) are renamed into their places, together, each over its old
+//      file, so that its name always holds the old or the new file. Where
+//      the volume has no hard links the old file is renamed away first and
+//      its name is empty for the moment between the two renames;
 //   4. the journal is marked committed;
 //   5. the journal is removed, then the staging folder is emptied and removed.
 // A run killed before 4 is put back by the next run (TxnRecover): every
@@ -36,6 +36,14 @@ enum TxnPathKind : int {
   kTxnNone = 0,
   kTxnIsFile = 1,
   kTxnIsFolder = 2,
+};
+
+// A rename of TxnFs::moveMany, with its result as `move` gives it.
+struct TxnMove {
+  const char* from;
+  const char* to;
+  bool replace;
+  int result;
 };
 
 struct TxnFs {
@@ -67,6 +75,10 @@ struct TxnFs {
   // A target is in use by another program: true to try again, false to
   // give up. May be null (give up at once).
   bool (*retryInUse)(void* context, const char* path);
+  // Carries out renames that do not depend on one another, as `move` does
+  // each, in any order or at once, each result in its entry. May be null
+  // (one after another).
+  void (*moveMany)(void* context, TxnMove* moves, size_t count);
 };
 
 // Steps 2 to 5 for the plan whose new files are all in the staging folder of

@@ -17,7 +17,8 @@ namespace {
 struct FakeFs {
   std::map<std::string, std::string> files;
   std::set<std::string> folders;
-  bool links = true;  // the volume has hard links
+  bool links = true;    // the volume has hard links
+  bool batches = true;  // renames together, here last first
   int steps = 0;
   int killAt = 0;  // 0: never
   bool dead = false;
@@ -158,9 +159,27 @@ bool RetryInUse(void* c, const char* path) {
   return true;
 }
 
+// Renames "in any order": the last first, so that none may count on one
+// before it.
+void MoveMany(void* c, TxnMove* moves, size_t count) {
+  for (size_t i = count; i-- > 0;)
+    moves[i].result = Move(c, moves[i].from, moves[i].to, moves[i].replace);
+}
+
 TxnFs FsOf(FakeFs* f) {
-  return TxnFs{f,          Kind,         Move,      Probe,    Link,        RemoveFile,
-               MakeFolder, RemoveFolder, WriteFile, ReadFile, ClearFolder, RetryInUse};
+  return TxnFs{f,
+               Kind,
+               Move,
+               Probe,
+               Link,
+               RemoveFile,
+               MakeFolder,
+               RemoveFolder,
+               WriteFile,
+               ReadFile,
+               ClearFolder,
+               RetryInUse,
+               f->batches ? MoveMany : nullptr};
 }
 
 using Tree = std::map<std::string, std::string>;  // path -> contents, "<dir>" for folders
@@ -259,9 +278,10 @@ struct Scenario {
   }
 };
 
-int CleanCommitSteps(bool links, bool ahead = false) {
+int CleanCommitSteps(bool links, bool ahead = false, bool batches = true) {
   Scenario s(ahead);
   s.fs.links = links;
+  s.fs.batches = batches;
   EXPECT_EQ(TxnCommit(kGame, s.plan, FsOf(&s.fs)), kTxnDone);
   return s.fs.steps;
 }
@@ -297,15 +317,17 @@ TEST(TxnCommit, ReplacesAddsAndLeavesNoStagingFolder) {
 // (or, killed after the committed mark, keeps the new one), and running the
 // same update then gives exactly the new folder.
 TEST(TxnCommit, KilledAtAnyStepIsPutBackByTheNextRunAndCompletesOnTheNext) {
-  for (int way = 0; way < 3; ++way) {
+  for (int way = 0; way < 4; ++way) {
     bool links = way != 1;
-    bool ahead = way == 2;  // second names made while staging
-    int total = CleanCommitSteps(links, ahead);
+    bool ahead = way == 2;    // second names made while staging
+    bool batches = way != 3;  // the renames together, or one after another
+    int total = CleanCommitSteps(links, ahead, batches);
     ASSERT_GT(total, 10);
     for (int kill = 1; kill <= total; ++kill) {
       std::string where = "way " + std::to_string(way) + ", killed at step " + std::to_string(kill);
       Scenario s(ahead);
       s.fs.links = links;
+      s.fs.batches = batches;
       s.fs.killAt = kill;
       TxnCommit(kGame, s.plan, FsOf(&s.fs));
       ASSERT_TRUE(s.fs.dead) << where;

@@ -1,0 +1,95 @@
+#include "txn/staging.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "win/common/temp_folder.h"
+
+namespace {
+
+constexpr unsigned long long kStamp = 0x01D2000012345678ull;
+
+uint64_t WriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+// The staging folder of a committed update is cleared by a thread of its own.
+bool StagingGoneSoon(const std::string& game) {
+  for (int i = 0; i < 500; ++i) {
+    if (!FolderExists(game + "\\~updtxn")) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+// One file of the update, written as the extraction writes it.
+bool Stage(const std::string& game, const std::string& name, const std::string& bytes) {
+  std::string path = game + "\\" + name;
+  HANDLE file = StagingCreateFile(path.c_str(), name.c_str());
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size();
+  return StagingCloseFile(file, kStamp, ok) == 0 && ok;
+}
+
+void SpareWorkUntilDone() {
+  for (int i = 0; i < 100000 && StagingSpareWork(); ++i) {
+  }
+}
+
+std::string Name(int i) { return "f" + std::to_string(100 + i) + ".dat"; }
+
+// The work done while waiting for the payload comes late for the first
+// files and early for the rest: a file the writer has already written is
+// never made anew (which would empty it), files made ahead are the ones
+// written, and the replaced and the added files all reach their places,
+// more of them than one sub-folder of the staging folder holds.
+TEST(Staging, FilesMadeAheadOrNotAllReachTheGameWhole) {
+  TempFolder t;
+  std::string game = t / "game";
+  ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
+  constexpr int kFiles = 40;
+  for (int i = 0; i < kFiles; i += 2) ASSERT_TRUE(WriteFileBytes(game + "\\" + Name(i), "old"));
+  for (int i = 0; i < kFiles; ++i) StagingForeseeFile(Name(i).c_str());
+  ASSERT_EQ(StagingBegin(game.c_str()), 0);
+
+  ASSERT_TRUE(Stage(game, Name(0), "new 0"));
+  ASSERT_TRUE(Stage(game, Name(1), "new 1"));
+  SpareWorkUntilDone();
+  for (int i = 2; i < kFiles; ++i) ASSERT_TRUE(Stage(game, Name(i), "new " + std::to_string(i)));
+  ASSERT_EQ(StagingCommit(), 0);
+
+  for (int i = 0; i < kFiles; ++i) {
+    std::string path = game + "\\" + Name(i);
+    EXPECT_EQ(ReadFileBytes(path), "new " + std::to_string(i)) << path;
+    EXPECT_EQ(WriteTime(path), kStamp) << path;
+  }
+  EXPECT_TRUE(StagingGoneSoon(game));
+}
+
+// An update that stops before the writer took the files made ahead of it:
+// they are closed, so that the staging folder goes, and the game keeps its
+// files.
+TEST(Staging, AnUpdateThatStopsLeavesNoFileMadeAhead) {
+  TempFolder t;
+  std::string game = t / "game";
+  ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(game + "\\" + Name(1), "old"));
+  for (int i = 0; i < 8; ++i) StagingForeseeFile(Name(i).c_str());
+  ASSERT_EQ(StagingBegin(game.c_str()), 0);
+  SpareWorkUntilDone();
+  ASSERT_TRUE(Stage(game, Name(0), "new 0"));
+  StagingAbandon();
+
+  EXPECT_FALSE(FolderExists(game + "\\~updtxn"));
+  EXPECT_EQ(ReadFileBytes(game + "\\" + Name(1)), "old");
+  EXPECT_FALSE(FileExists(game + "\\" + Name(0)));
+}
+
+}  // namespace
