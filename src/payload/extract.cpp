@@ -61,11 +61,9 @@ int FinishFile(FILE* file, uint64_t stamp, int result) {
 
 void PumpIdle() { PumpMessages(); }
 
-bool SpareWork() { return StagingSpareWork(); }
-
 // Each file entry's name in the game's folder, for the staging to foresee.
-void ForeseeFile(void* context, const PayloadEntry&, const char* path) {
-  StagingForeseeFile(path + *static_cast<size_t*>(context));
+void ForeseeFile(void* context, const PayloadEntry& entry, const char* path) {
+  StagingForeseeFile(path + *static_cast<size_t*>(context), PayloadIsDelta(entry));
 }
 
 void MakeFolder(void*, const char* path) { CreateDirectoryA(path, nullptr); }
@@ -87,7 +85,7 @@ int StageAhead(FILE* stream, const char* destination, HWND window) {
   uint32_t size = 0;
   uint64_t stamp = 0;
   for (;;) {
-    const ReadAheadEvent* e = ReadAheadNext(PumpIdle, SpareWork);
+    const ReadAheadEvent* e = ReadAheadNext(PumpIdle);
     bool failed = false;
     bool ended = false;
     int result = 0;
@@ -153,6 +151,7 @@ int ExtractWhole(FILE* stream, const char* destination) {
     StagingAbandon();
     return -1;
   }
+  StagingWorkAhead();
   if (StageAhead(stream, destination, window) != 0) {
     StagingAbandon();
     return -1;

@@ -184,27 +184,15 @@ bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination) {
   return thread != 0;
 }
 
-const ReadAheadEvent* ReadAheadNext(void (*idle)(), bool (*spare)()) {
+const ReadAheadEvent* ReadAheadNext(void (*idle)()) {
   if (!g_ring.thread) return nullptr;
   EnterCriticalSection(&g_ring.lock);
-  DWORD idled = GetTickCount();
-  bool spareLeft = spare != nullptr;
   // The reader's last event is always its walk end, unless the caller gave
   // up first and asks no more.
   while (g_ring.count == 0) {
-    bool due;
-    if (spareLeft) {
-      LeaveCriticalSection(&g_ring.lock);
-      spareLeft = spare();
-      EnterCriticalSection(&g_ring.lock);
-      due = GetTickCount() - idled >= kIdleMs;
-    } else {
-      due = !SleepConditionVariableCS(&g_ring.filled, &g_ring.lock, kIdleMs);
-    }
-    if (due && idle) {
+    if (!SleepConditionVariableCS(&g_ring.filled, &g_ring.lock, kIdleMs) && idle) {
       LeaveCriticalSection(&g_ring.lock);
       idle();
-      idled = GetTickCount();
       EnterCriticalSection(&g_ring.lock);
     }
   }

@@ -42,10 +42,8 @@ struct ReadAheadEvent {
 bool ReadAheadStart(FILE* stream, uint32_t length, const char* destination);
 
 // The next event, waiting for it; while it waits, `idle` runs every few tens
-// of milliseconds (messages to pump), and `spare` (may be null) is given the
-// time in between: it does a short piece of work, and returns false once it
-// has none left. Null only when nothing was started.
-const ReadAheadEvent* ReadAheadNext(void (*idle)(), bool (*spare)() = nullptr);
+// of milliseconds (messages to pump). Null only when nothing was started.
+const ReadAheadEvent* ReadAheadNext(void (*idle)());
 
 // Gives back the slot of the event ReadAheadNext returned last.
 void ReadAheadRelease();

@@ -20,23 +20,32 @@ TxnPlan g_plan;
 HANDLE g_clearing = nullptr;  // the thread that clears a committed update's staging folder
 std::vector<bool> g_buckets;  // the staging sub-folders made so far, by number
 
+// Who makes an entry's staged file: nobody yet, the thread that works ahead
+// (making it, or made), or the writer.
+enum : LONG { kNobody = 0, kMaking = 1, kMade = 2, kWriter = 3 };
+
 // The update's file entries as the scan saw them, in order (a file's index
 // is its place here), whether the game's file of that name got its second
-// name while the files were staged, and its staged file when that was made
-// ahead (empty, open for the writer).
+// name ahead (read once that thread has ended), and its staged file when
+// that was made ahead (empty, open for the writer).
 struct Foreseen {
   std::string name;
+  bool base;  // read by the reading thread: left alone until the commit
   bool linked;
   HANDLE made;
+  volatile LONG maker;
 };
+// Fixed while the thread that works ahead runs.
 std::vector<Foreseen> g_foreseen;
-size_t g_nextSpare = 0;  // the next entry for the spare work
-bool g_spare = false;    // staging has begun: the spare work may run
-bool g_linking = false;  // and the volume has hard links
+HANDLE g_ahead = nullptr;       // that thread
+volatile LONG g_stopAhead = 0;  // asks it to end
+volatile LONG g_begun = 0;      // the files the writer has begun
+CRITICAL_SECTION g_bucketLock;  // both threads make sub-folders
+bool g_bucketLockReady = false;
 
 // Staged files made ahead of the writer, at most: each holds a handle open
 // until the writer takes it.
-constexpr size_t kMadeAhead = 512;
+constexpr LONG kMadeAhead = 512;
 
 constexpr const char kInUse[] =
     "%s\nは他のプログラムが使用中のため、書き換えることができません。\n"
@@ -227,13 +236,16 @@ void ClearInBackground() {
 // Makes the staging sub-folder of a file's index when it is not there yet.
 bool MakeBucket(uint32_t index) {
   size_t bucket = index / kTxnBucketFiles;
-  if (bucket < g_buckets.size() && g_buckets[bucket]) return true;
+  EnterCriticalSection(&g_bucketLock);
+  bool made = bucket < g_buckets.size() && g_buckets[bucket];
   char path[MAX_PATH];
-  if (TxnBucketPath(path, sizeof path, g_folder, index) != 0) return false;
-  if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  if (bucket >= g_buckets.size()) g_buckets.resize(bucket + 1);
-  g_buckets[bucket] = true;
-  return true;
+  if (!made && TxnBucketPath(path, sizeof path, g_folder, index) == 0 &&
+      (CreateDirectoryA(path, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)) {
+    if (bucket >= g_buckets.size()) g_buckets.resize(bucket + 1);
+    g_buckets[bucket] = made = true;
+  }
+  LeaveCriticalSection(&g_bucketLock);
+  return made;
 }
 
 // A new staged file, empty, for the writer alone.
@@ -242,39 +254,96 @@ HANDLE CreateStaged(const char* path) {
                      nullptr);
 }
 
-// Ends the spare work and closes the staged files made ahead that the
+// Ends the work ahead, waiting for its thread.
+void StopWorkAhead() {
+  if (!g_ahead) return;
+  InterlockedExchange(&g_stopAhead, 1);
+  WaitForSingleObject(g_ahead, INFINITE);
+  CloseHandle(g_ahead);
+  g_ahead = nullptr;
+}
+
+// Ends the work ahead and closes the staged files made ahead that the
 // writer did not take (an update that stops early), so that the staging
 // folder can go.
 void ForgetForeseen() {
+  StopWorkAhead();
   for (Foreseen& f : g_foreseen) {
     if (f.made != INVALID_HANDLE_VALUE) CloseHandle(f.made);
   }
   g_foreseen.clear();
-  g_spare = false;
-  g_linking = false;
 }
 
 // Gives the game's file of a foreseen entry its second name in the staging
-// folder, where it is there to be replaced and not held by the game.
-void LinkAhead(uint32_t index, Foreseen* f) {
+// folder, where it is there to be replaced and not held by the game. False
+// when the volume has no hard links.
+bool LinkAhead(uint32_t index, Foreseen* f) {
   char target[MAX_PATH];
   char old[MAX_PATH];
-  if (TxnTargetPath(target, sizeof target, g_folder, f->name.c_str()) != 0) return;
+  if (TxnTargetPath(target, sizeof target, g_folder, f->name.c_str()) != 0) return true;
   // Nothing to keep, or a file the update fails on anyway.
   DWORD attributes = GetFileAttributesA(target);
-  if (attributes == INVALID_FILE_ATTRIBUTES || InTheWay(attributes)) return;
+  if (attributes == INVALID_FILE_ATTRIBUTES || InTheWay(attributes)) return true;
   // A file the game holds gets its second name when it is replaced, after
   // the player was asked.
-  if (Probe(nullptr, target) == kTxnInUse) return;
-  if (TxnStagedPath(old, sizeof old, g_folder, 'o', index) != 0) return;
+  if (Probe(nullptr, target) == kTxnInUse) return true;
+  if (TxnStagedPath(old, sizeof old, g_folder, 'o', index) != 0) return true;
   int linked = Link(nullptr, target, old);
   f->linked = linked == 0;
-  if (linked == -1) g_linking = false;  // no hard links on this volume: the commit copes
+  return linked != -1;  // -1: none on this volume, and the commit copes
+}
+
+// Makes an entry's staged file ahead, unless the writer has begun it.
+void MakeAhead(uint32_t index, Foreseen* f) {
+  if (InterlockedCompareExchange(&f->maker, kMaking, kNobody) != kNobody) return;
+  char staged[MAX_PATH];
+  if (TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) == 0)
+    f->made = CreateStaged(staged);
+  InterlockedExchange(&f->maker, kMade);
+}
+
+// The work ahead of the writer, on a thread of its own while the files are
+// staged: each game file the update replaces gets its second name, which
+// leaves the commit only its renames, and the entries' staged files are
+// made (making a file costs the system far more than opening one). It
+// uses what the writer leaves of the processors: the payload inflates on
+// one, and the writer mostly waits for it.
+unsigned __stdcall WorkAhead(void*) {
+  bool linking = true;
+  for (size_t i = 0; i < g_foreseen.size(); ++i) {
+    while (!g_stopAhead && static_cast<LONG>(i) >= g_begun + kMadeAhead) Sleep(1);
+    if (g_stopAhead) break;
+    uint32_t index = static_cast<uint32_t>(i);
+    if (!MakeBucket(index)) continue;
+    // A base opened for reading while the probe or the link holds it would
+    // fail its delta.
+    if (linking && !g_foreseen[i].base) linking = LinkAhead(index, &g_foreseen[i]);
+    MakeAhead(index, &g_foreseen[i]);
+  }
+  return 0;
+}
+
+// The writer's staged file for an entry: the one made ahead, or
+// INVALID_HANDLE_VALUE when the writer is to make it.
+HANDLE TakeMadeAhead(uint32_t index) {
+  if (index >= g_foreseen.size()) return INVALID_HANDLE_VALUE;
+  Foreseen& f = g_foreseen[index];
+  for (;;) {
+    LONG maker = InterlockedCompareExchange(&f.maker, kWriter, kNobody);
+    if (maker == kNobody || maker == kWriter) return INVALID_HANDLE_VALUE;
+    if (maker == kMade) break;
+    Sleep(0);  // being made this moment
+  }
+  InterlockedExchange(&f.maker, kWriter);
+  HANDLE made = f.made;
+  f.made = INVALID_HANDLE_VALUE;
+  return made;
 }
 
 // Marks the plan's replaced files whose second names were made ahead; a
 // second name that does not belong to its entry goes.
 void MarkLinked() {
+  StopWorkAhead();
   for (TxnEntry& e : g_plan.entries) {
     if (e.kind != kTxnFile || e.index >= g_foreseen.size() || !g_foreseen[e.index].linked) continue;
     if (e.existed && g_foreseen[e.index].name == e.name) {
@@ -289,25 +358,18 @@ void MarkLinked() {
 
 }  // namespace
 
-void StagingForeseeFile(const char* name) {
-  g_foreseen.push_back(Foreseen{name, false, INVALID_HANDLE_VALUE});
+void StagingForeseeFile(const char* name, bool base) {
+  g_foreseen.push_back(Foreseen{name, base, false, INVALID_HANDLE_VALUE, kNobody});
 }
 
-bool StagingSpareWork() {
-  if (!g_spare || g_nextSpare >= g_foreseen.size()) return false;
-  // Far enough ahead of the writer (the plan's files are those it began).
-  if (g_nextSpare >= g_plan.files + kMadeAhead) return false;
-  uint32_t index = static_cast<uint32_t>(g_nextSpare++);
-  Foreseen& f = g_foreseen[index];
-  if (!MakeBucket(index)) return true;
-  if (g_linking) LinkAhead(index, &f);
-  // Making a file costs the system far more than opening one: the writer
-  // finds it made. One the writer has begun is its own already.
-  char staged[MAX_PATH];
-  if (index >= g_plan.files && TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) == 0) {
-    f.made = CreateStaged(staged);
-  }
-  return true;
+void StagingWorkAhead() {
+  if (g_ahead || g_foreseen.empty()) return;
+  g_stopAhead = 0;
+  // Without the thread the writer makes every file and the commit gives
+  // the second names.
+  uintptr_t thread = _beginthreadex(nullptr, 64 << 10, WorkAhead, nullptr,
+                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  g_ahead = reinterpret_cast<HANDLE>(thread);
 }
 
 bool StagingAskRetryInUse(const char* path) { return RetryInUse(nullptr, path); }
@@ -317,18 +379,18 @@ int StagingRecover(const char* folder) { return TxnRecover(folder, kFs); }
 int StagingBegin(const char* folder) {
   CopyText(g_folder, sizeof g_folder, folder);
   g_plan = TxnPlan{};
+  if (!g_bucketLockReady) {
+    InitializeCriticalSection(&g_bucketLock);
+    g_bucketLockReady = true;
+  }
   g_buckets.clear();
-  g_nextSpare = 0;
-  g_spare = false;
-  g_linking = false;
+  g_begun = 0;
   if (TxnRecover(g_folder, kFs) != 0) return -1;
   char staging[MAX_PATH];
   if (TxnStagingPath(staging, sizeof staging, g_folder) != 0) return -1;
   if (!CreateDirectoryA(staging, nullptr)) return -1;
   // The player need not see it while it exists.
   SetFileAttributesA(staging, FILE_ATTRIBUTE_HIDDEN);
-  g_spare = true;
-  g_linking = true;
   return 0;
 }
 
@@ -350,12 +412,10 @@ HANDLE StagingCreateFile(const char* path, const char* name) {
   }
   int index = TxnPlanAdd(&g_plan, kTxnFile, existed, name);
   if (index < 0) return INVALID_HANDLE_VALUE;
+  InterlockedExchange(&g_begun, index + 1);
   // The staged file's name is its index's: one made ahead is this one.
-  if (static_cast<size_t>(index) < g_foreseen.size()) {
-    HANDLE made = g_foreseen[index].made;
-    g_foreseen[index].made = INVALID_HANDLE_VALUE;
-    if (made != INVALID_HANDLE_VALUE) return made;
-  }
+  HANDLE made = TakeMadeAhead(static_cast<uint32_t>(index));
+  if (made != INVALID_HANDLE_VALUE) return made;
   char staged[MAX_PATH];
   if (!MakeBucket(static_cast<uint32_t>(index)) ||
       TxnStagedPath(staged, sizeof staged, g_folder, 'n', index) != 0) {

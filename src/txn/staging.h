@@ -16,19 +16,20 @@ bool StagingAskRetryInUse(const char* path);
 int StagingRecover(const char* folder);
 
 // Before StagingBegin: the update's file entries, each by its name in the
-// game's folder, in the order they will be staged.
-void StagingForeseeFile(const char* name);
+// game's folder, in the order they will be staged; `base` when the game's
+// file is read while the files are staged (a delta's base).
+void StagingForeseeFile(const char* name, bool base);
 
 // Puts back what a killed run left in the folder, then makes the (hidden)
 // staging folder. 0, or -1 when the folder cannot be made ready.
 int StagingBegin(const char* folder);
 
-// Work done while the files are staged, a piece at a time whenever the
-// writer waits for the payload: each game file that the update replaces
-// gets its second name in the staging folder, which leaves the commit only
-// its renames, and the staged files of the entries ahead are made (empty)
-// for the writer to take. False once nothing is left to do for now.
-bool StagingSpareWork();
+// After StagingBegin: starts a thread that works ahead of the writer while
+// the files are staged (each game file that the update replaces gets its
+// second name in the staging folder, and the foreseen entries' staged files
+// are made, empty, for StagingCreateFile to hand out). It ends at the
+// commit or when the update stops.
+void StagingWorkAhead();
 
 // A folder entry at path ("folder\name"): made when the update commits.
 // 0, or -1 when a file is in its place.

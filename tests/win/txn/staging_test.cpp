@@ -38,30 +38,36 @@ bool Stage(const std::string& game, const std::string& name, const std::string& 
   return StagingCloseFile(file, kStamp, ok) == 0 && ok;
 }
 
-void SpareWorkUntilDone() {
-  for (int i = 0; i < 100000 && StagingSpareWork(); ++i) {
-  }
+// The thread that works ahead, given time enough to get through a few
+// dozen files.
+void WorkAheadAWhile() {
+  StagingWorkAhead();
+  Sleep(500);
 }
 
 std::string Name(int i) { return "f" + std::to_string(100 + i) + ".dat"; }
 
-// The work done while waiting for the payload comes late for the first
-// files and early for the rest: a file the writer has already written is
-// never made anew (which would empty it), files made ahead are the ones
-// written, and the replaced and the added files all reach their places,
-// more of them than one sub-folder of the staging folder holds.
+// The work ahead of the writer comes late for the first files and early for
+// the rest: a file the writer has already written is never made anew (which
+// would empty it), files made ahead are the ones written, and the replaced
+// and the added files all reach their places, more of them than one
+// sub-folder of the staging folder holds. A file read while the files are
+// staged (a delta's base) is left alone until the commit: the reading
+// thread opens it for itself alone.
 TEST(Staging, FilesMadeAheadOrNotAllReachTheGameWhole) {
   TempFolder t;
   std::string game = t / "game";
   ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
   constexpr int kFiles = 40;
   for (int i = 0; i < kFiles; i += 2) ASSERT_TRUE(WriteFileBytes(game + "\\" + Name(i), "old"));
-  for (int i = 0; i < kFiles; ++i) StagingForeseeFile(Name(i).c_str());
+  for (int i = 0; i < kFiles; ++i) StagingForeseeFile(Name(i).c_str(), i == 2);
   ASSERT_EQ(StagingBegin(game.c_str()), 0);
 
   ASSERT_TRUE(Stage(game, Name(0), "new 0"));
   ASSERT_TRUE(Stage(game, Name(1), "new 1"));
-  SpareWorkUntilDone();
+  WorkAheadAWhile();
+  EXPECT_TRUE(FileExists(game + "\\~updtxn\\0\\o04")) << "a replaced file's second name";
+  EXPECT_FALSE(FileExists(game + "\\~updtxn\\0\\o02")) << "the base is not touched";
   for (int i = 2; i < kFiles; ++i) ASSERT_TRUE(Stage(game, Name(i), "new " + std::to_string(i)));
   ASSERT_EQ(StagingCommit(), 0);
 
@@ -81,9 +87,9 @@ TEST(Staging, AnUpdateThatStopsLeavesNoFileMadeAhead) {
   std::string game = t / "game";
   ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(game + "\\" + Name(1), "old"));
-  for (int i = 0; i < 8; ++i) StagingForeseeFile(Name(i).c_str());
+  for (int i = 0; i < 8; ++i) StagingForeseeFile(Name(i).c_str(), false);
   ASSERT_EQ(StagingBegin(game.c_str()), 0);
-  SpareWorkUntilDone();
+  WorkAheadAWhile();
   ASSERT_TRUE(Stage(game, Name(0), "new 0"));
   StagingAbandon();
 
