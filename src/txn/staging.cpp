@@ -18,6 +18,7 @@ namespace {
 char g_folder[MAX_PATH];
 TxnPlan g_plan;
 HANDLE g_clearing = nullptr;  // the thread that clears a committed update's staging folder
+bool g_clearDue = false;      // a committed update's staging folder waits for it
 std::vector<bool> g_buckets;  // the staging sub-folders made so far, by number
 
 // Who makes an entry's staged file: nobody yet, the thread that works ahead
@@ -213,24 +214,15 @@ unsigned __stdcall ClearStaging(void*) {
 
 // The process does not end before the staging folder is gone (exit() runs
 // this), so that a finished update leaves nothing behind.
-void WaitForClearing() {
+void FinishClearing() {
+  if (g_clearDue) {
+    g_clearDue = false;
+    TxnDiscard(g_folder, kFs);
+  }
   if (!g_clearing) return;
   WaitForSingleObject(g_clearing, INFINITE);
   CloseHandle(g_clearing);
   g_clearing = nullptr;
-}
-
-// Deleting the replaced files takes about as long as writing them: it runs
-// behind what the player sees next. Inline when no thread can start.
-void ClearInBackground() {
-  uintptr_t thread = _beginthreadex(nullptr, 64 << 10, ClearStaging, nullptr,
-                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  if (thread == 0) {
-    TxnDiscard(g_folder, kFs);
-    return;
-  }
-  g_clearing = reinterpret_cast<HANDLE>(thread);
-  atexit(WaitForClearing);
 }
 
 // Makes the staging sub-folder of a file's index when it is not there yet.
@@ -442,7 +434,10 @@ int StagingCommit() {
   }
   MarkLinked();
   int result = TxnCommitKeepingStaging(g_folder, g_plan, kFs);
-  if (result == kTxnDone) ClearInBackground();
+  if (result == kTxnDone) {
+    g_clearDue = true;
+    atexit(FinishClearing);
+  }
   return result;
 }
 
@@ -450,4 +445,15 @@ void StagingAbandon() {
   ForgetForeseen();
   FlusherDrain();  // no staged file may stay open while the folder goes
   TxnDiscard(g_folder, kFs);
+}
+
+void StagingClearBehind() {
+  if (!g_clearDue || g_clearing) return;
+  // Deleting the replaced files takes about as long as writing them: not
+  // while the player waits. Without a thread the exit does it.
+  uintptr_t thread = _beginthreadex(nullptr, 64 << 10, ClearStaging, nullptr,
+                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == 0) return;
+  g_clearDue = false;
+  g_clearing = reinterpret_cast<HANDLE>(thread);
 }

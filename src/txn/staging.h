@@ -48,10 +48,16 @@ HANDLE StagingCreateFile(const char* path, const char* name);
 int StagingCloseFile(HANDLE file, unsigned long long stamp, bool complete);
 
 // Waits for the flusher, then replaces the game's files with the staged
-// ones. 0 (the staging folder, with the replaced files, is cleared by a
-// thread that the process's exit waits for); otherwise the folder is as it was before the update
-// (or, when even that failed, a journal stays for the next run) and the result is non-zero.
+// ones. 0: the staging folder, with the replaced files, waits for
+// StagingClearBehind or, at the latest, the process's exit. Otherwise the
+// folder is as it was before the update (or, when even that failed, a
+// journal stays for the next run) and the result is non-zero.
 int StagingCommit();
+
+// Clears a committed update's staging folder on a thread of its own, while
+// the player reads what the update shows last; the process's exit waits
+// for it.
+void StagingClearBehind();
 
 // Removes the staging folder with the new files: the update stops before
 // it changed anything in the game's folder.

@@ -13,6 +13,8 @@ int ReadmeChosen = 0;
 namespace {
 
 char g_readmeLabel[512];
+void (*g_shown)() = nullptr;
+constexpr UINT_PTR kShownTimer = 1;
 
 INT_PTR CALLBACK CompletionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
@@ -22,6 +24,14 @@ INT_PTR CALLBACK CompletionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       SetDlgItemTextA(dialog, IDC_END_README, g_readmeLabel);
       SendDlgItemMessageA(dialog, IDC_END_RUN_GAME, BM_SETCHECK, BST_CHECKED, 0);
       CenterWindow(dialog);
+      // A timer's message comes after the first painting.
+      if (g_shown) SetTimer(dialog, kShownTimer, 0, nullptr);
+      return TRUE;
+    case WM_TIMER:
+      if (wParam != kShownTimer) return FALSE;
+      KillTimer(dialog, kShownTimer);
+      if (g_shown) g_shown();
+      g_shown = nullptr;
       return TRUE;
     case WM_COMMAND:
       if (wParam == IDOK) {
@@ -44,7 +54,8 @@ INT_PTR CALLBACK CompletionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-void ShowCompletionDialog() {
+void ShowCompletionDialog(void (*shown)()) {
+  g_shown = shown;
   EnvGetString(kEnvInstReadmeKey, g_readmeLabel, sizeof g_readmeLabel, kEnvInstReadmeDefault);
   HWND owner = MainWindow();
   HINSTANCE instance =
@@ -54,4 +65,5 @@ void ShowCompletionDialog() {
   DialogBoxParamA(instance, offerReadme ? "ENDINSTALL" : "ENDINSTALL_SHORT", owner, CompletionProc,
                   0);
   if (!offerReadme) ReadmeChosen = 0;
+  g_shown = nullptr;
 }

@@ -97,7 +97,7 @@ int RunUpdate() {
   SetTransferTargetFolder(nullptr);  // the folder text lives only as long as this run
   DeleteAfterInstallFiles(folder);
 
-  ShowCompletionDialog();
+  ShowCompletionDialog(StagingClearBehind);
   SetCurrentDirectoryA(folder);  // stays: the game and the readme are found here
   if (RunGameChosen) StartProgram(EnvExeName());
   if (ReadmeChosen) {
