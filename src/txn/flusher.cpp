@@ -1,6 +1,6 @@
 #include "txn/flusher.h"
 
-#include <process.h>
+#include "support/small_thread.h"
 
 namespace {
 
@@ -67,10 +67,9 @@ void Setup() {
   InitializeConditionVariable(&g_queue.done);
   int started = 0;
   for (int i = 0; i < kThreads; ++i) {
-    uintptr_t thread = _beginthreadex(nullptr, 64 << 10, Worker, nullptr,
-                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (thread == 0) break;
-    CloseHandle(reinterpret_cast<HANDLE>(thread));  // they run to the process's end
+    HANDLE thread = StartSmallThread(Worker, nullptr);
+    if (!thread) break;
+    CloseHandle(thread);  // they run to the process's end
     ++started;
   }
   g_inline = started == 0;

@@ -1,13 +1,12 @@
 #include "txn/staging.h"
 
-#include <process.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "support/message_box.h"
+#include "support/small_thread.h"
 #include "support/text.h"
 #include "txn/flusher.h"
 #include "txn/txn_apply.h"
@@ -192,10 +191,9 @@ void MoveMany(void*, TxnMove* moves, size_t count) {
   HANDLE helpers[kHelpers];
   DWORD started = 0;
   for (int i = 0; i < kHelpers && count > kTxnBucketFiles; ++i) {
-    uintptr_t thread = _beginthreadex(nullptr, 64 << 10, MoveSome, &batch,
-                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (thread == 0) break;
-    helpers[started++] = reinterpret_cast<HANDLE>(thread);
+    HANDLE thread = StartSmallThread(MoveSome, &batch);
+    if (!thread) break;
+    helpers[started++] = thread;
   }
   MoveSome(&batch);
   if (started == 0) return;
@@ -359,9 +357,7 @@ void StagingWorkAhead() {
   g_stopAhead = 0;
   // Without the thread the writer makes every file and the commit gives
   // the second names.
-  uintptr_t thread = _beginthreadex(nullptr, 64 << 10, WorkAhead, nullptr,
-                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  g_ahead = reinterpret_cast<HANDLE>(thread);
+  g_ahead = StartSmallThread(WorkAhead, nullptr);
 }
 
 bool StagingAskRetryInUse(const char* path) { return RetryInUse(nullptr, path); }
@@ -451,9 +447,6 @@ void StagingClearBehind() {
   if (!g_clearDue || g_clearing) return;
   // Deleting the replaced files takes about as long as writing them: not
   // while the player waits. Without a thread the exit does it.
-  uintptr_t thread = _beginthreadex(nullptr, 64 << 10, ClearStaging, nullptr,
-                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  if (thread == 0) return;
-  g_clearDue = false;
-  g_clearing = reinterpret_cast<HANDLE>(thread);
+  g_clearing = StartSmallThread(ClearStaging, nullptr);
+  if (g_clearing) g_clearDue = false;
 }

@@ -142,14 +142,15 @@ int TxnCommitKeepingStaging(const char* folder, const TxnPlan& plan, const TxnFs
   for (; done < plan.entries.size() && result == kTxnDone; ++done) {
     const TxnEntry& e = plan.entries[done];
     Paths& p = paths[done];
-    bool rename = !e.existed;
+    bool rename = false;
     if (!EntryPaths(folder, plan, e, &p)) {
       result = kTxnFailed;
     } else if (e.kind == kTxnFolder) {
-      rename = false;
       if (!e.existed && fs.makeFolder(fs.context, p.target) != 0) result = kTxnFailed;
     } else if (e.existed) {
       result = ReadyReplace(fs, p, e.linked != 0, &rename);
+    } else {
+      rename = true;  // an added file: nothing in its way
     }
     if (result == kTxnDone && rename) moves.push_back(TxnMove{p.fresh, p.target, !!e.existed, 0});
   }

@@ -119,8 +119,7 @@ bool FsTxnLocal(const std::string& root, const std::string& cp932, std::string* 
 }
 
 TxnFs FsTxnTable(FsTxnContext* context) {
-  return TxnFs{
-      context,      Kind,       Move,      Probe,       Link,    RemoveFile, MakeFolder,
-      RemoveFolder, WriteWhole, ReadWhole, ClearFolder, nullptr, nullptr};  // renames one after
-                                                                            // another
+  // No retry box here, and the renames go one after another.
+  return TxnFs{context,      Kind,       Move,      Probe,       Link,    RemoveFile, MakeFolder,
+               RemoveFolder, WriteWhole, ReadWhole, ClearFolder, nullptr, nullptr};
 }

@@ -19,6 +19,8 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
+// The file's last-write time as a FILETIME number; 0 when it cannot be read.
+uint64_t LastWriteTime(const std::string& path);
 bool FolderExists(const std::string& path);
 // The current folder, without a trailing backslash (but "C:\" for a root).
 std::string CurrentFolder();

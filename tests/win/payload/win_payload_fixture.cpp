@@ -21,13 +21,6 @@ std::string MakeTempFolder(const char* prefix) {
   return path;
 }
 
-uint64_t LastWriteTime(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-         data.ftLastWriteTime.dwLowDateTime;
-}
-
 std::vector<uint32_t> CaptureFrame(HWND animation) {
   RECT rect;
   GetClientRect(animation, &rect);

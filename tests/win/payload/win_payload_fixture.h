@@ -16,8 +16,6 @@ HWND CreateTestMainWindow();
 // A fresh folder under the temp path, with a trailing backslash.
 std::string MakeTempFolder(const char* prefix);
 
-uint64_t LastWriteTime(const std::string& path);
-
 // The animation control's current frame, painted into a memory bitmap
 // through WM_PRINTCLIENT: one 0xRRGGBB value per pixel of its client area.
 std::vector<uint32_t> CaptureFrame(HWND animation);

@@ -11,13 +11,6 @@ namespace {
 
 constexpr unsigned long long kStamp = 0x01D2000012345678ull;
 
-uint64_t WriteTime(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-         data.ftLastWriteTime.dwLowDateTime;
-}
-
 // The staging folder of a committed update is cleared by a thread of its own.
 bool StagingGoneSoon(const std::string& game) {
   for (int i = 0; i < 500; ++i) {
@@ -74,7 +67,7 @@ TEST(Staging, FilesMadeAheadOrNotAllReachTheGameWhole) {
   for (int i = 0; i < kFiles; ++i) {
     std::string path = game + "\\" + Name(i);
     EXPECT_EQ(ReadFileBytes(path), "new " + std::to_string(i)) << path;
-    EXPECT_EQ(WriteTime(path), kStamp) << path;
+    EXPECT_EQ(LastWriteTime(path), kStamp) << path;
   }
   // The old files go once the player has something to read.
   Sleep(100);
