@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "txn/txn_plan.h"
 #include "win/common/temp_folder.h"
 
 namespace {
@@ -93,6 +94,30 @@ TEST(Staging, AnUpdateThatStopsLeavesNoFileMadeAhead) {
   EXPECT_FALSE(FolderExists(game + "\\~updtxn"));
   EXPECT_EQ(ReadFileBytes(game + "\\" + Name(1)), "old");
   EXPECT_FALSE(FileExists(game + "\\" + Name(0)));
+}
+
+// The work ahead keeps at most 512 files made and open ahead of the writer:
+// the 512th is made, the 513th waits until the writer begins one.
+TEST(Staging, TheWorkAheadStopsFiveHundredTwelveFilesAheadOfTheWriter) {
+  TempFolder t;
+  std::string game = t / "game";
+  ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr));
+  for (int i = 0; i < 600; ++i) StagingForeseeFile(Name(i).c_str(), false);
+  ASSERT_EQ(StagingBegin(game.c_str()), 0);
+  char last[MAX_PATH];
+  char beyond[MAX_PATH];
+  ASSERT_EQ(TxnStagedPath(last, sizeof last, game.c_str(), 'n', 511), 0);
+  ASSERT_EQ(TxnStagedPath(beyond, sizeof beyond, game.c_str(), 'n', 512), 0);
+  StagingWorkAhead();
+  for (int i = 0; i < 1000 && !FileExists(last); ++i) Sleep(10);
+  EXPECT_TRUE(FileExists(last));
+  Sleep(200);
+  EXPECT_FALSE(FileExists(beyond));
+  ASSERT_TRUE(Stage(game, Name(0), "new 0"));
+  for (int i = 0; i < 500 && !FileExists(beyond); ++i) Sleep(10);
+  EXPECT_TRUE(FileExists(beyond));
+  StagingAbandon();
+  EXPECT_FALSE(FolderExists(game + "\\~updtxn"));
 }
 
 }  // namespace
