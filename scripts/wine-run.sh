@@ -74,11 +74,32 @@ if [ -n "${UPD_WINE_DISPLAY:-}" ]; then
   "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
 fi
 
-timeout --kill-after=10 "${UPD_WINE_TIMEOUT:-300}" "$loader" "$@"
+# Where every thread of the prefix's own programs (not Wine's) waits: what
+# a program that hangs leaves in the log before it is killed.
+dump_stacks() {
+  timeout 120 "$loader" winedbg --command "bt all" 2>&1 |
+    awk '/^Backtracing for thread/ { show = ($0 !~ /C:\\windows\\/) } show' | head -n 600
+}
+
+limit=${UPD_WINE_TIMEOUT:-300}
+"$loader" "$@" &
+child=$!
+(
+  exec 3>&2 2>/dev/null  # no word from the shell when its sleep is ended
+  sleep "$limit" || exit 0  # the program ended first
+  : >"$prefix/.timed-out"
+  echo "wine-run: $1 did not end within $limit s; its threads:" >&3
+  dump_stacks >&3
+  kill -TERM "$child" 2>/dev/null
+  sleep 10
+  kill -KILL "$child" 2>/dev/null
+) &
+watcher=$!
+wait "$child"
 rc=$?
-if [ $rc = 124 ] || [ $rc = 137 ]; then
-  echo "wine-run: $1 did not end within ${UPD_WINE_TIMEOUT:-300} s" >&2
-fi
+pkill -P "$watcher" sleep 2>/dev/null
+wait "$watcher" 2>/dev/null
+[ -e "$prefix/.timed-out" ] && rc=124
 
 wineserver -k >/dev/null 2>&1  # this prefix's server and its processes only
 if [ -n "${UPD_WINE_KEEP:-}" ]; then
