@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 namespace {
 
 struct EnumContext {
@@ -62,9 +64,22 @@ std::vector<HWND> DrvTopWindows(const DrvProcess& p) {
 
 std::string DrvWindowText(HWND window) {
   char text[4096];
-  // WM_GETTEXT works across processes for any window class.
-  LRESULT n = SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  return std::string(text, n > 0 ? static_cast<size_t>(n) : 0);
+  // WM_GETTEXT works across processes for any window class. A window whose
+  // thread stops answering is named in the log, and then waited for, so
+  // that the time limit of the run finds that thread where it stopped.
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_BLOCK, 60000, &n) &&
+      GetLastError() == ERROR_TIMEOUT) {
+    DWORD pid = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &pid);
+    fprintf(stderr, "uidriver: window %p (%s) of process %04lx, thread %04lx, does not answer\n",
+            static_cast<void*>(window), DrvClassName(window).c_str(), pid, thread);
+    fflush(stderr);
+    n = static_cast<DWORD_PTR>(
+        SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)));
+  }
+  return std::string(text, static_cast<LRESULT>(n) > 0 ? n : 0);
 }
 
 std::string DrvClassName(HWND window) {
