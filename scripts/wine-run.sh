@@ -87,6 +87,7 @@ child=$!
 (
   exec 3>&2 2>/dev/null  # no word from the shell when its sleep is ended
   sleep "$limit" || exit 0  # the program ended first
+  kill -0 "$child" 2>/dev/null && [ -d "$prefix" ] || exit 0
   : >"$prefix/.timed-out"
   echo "wine-run: $1 did not end within $limit s; its threads:" >&3
   dump_stacks >&3
