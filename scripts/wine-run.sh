@@ -82,8 +82,11 @@ dump_stacks() {
 }
 
 limit=${UPD_WINE_TIMEOUT:-300}
-"$loader" "$@" &
+"$loader" "$@" <&0 &
 child=$!
+# Ended from outside (ctest's own limit, ^C): the program goes too, and the
+# prefix is cleared below as usual.
+trap 'kill -TERM "$child" 2>/dev/null' TERM INT
 (
   exec 3>&2 2>/dev/null  # no word from the shell when its sleep is ended
   sleep "$limit" || exit 0  # the program ended first
@@ -98,6 +101,8 @@ child=$!
 watcher=$!
 wait "$child"
 rc=$?
+# A trapped signal ends the first wait early; the program's end is awaited.
+while kill -0 "$child" 2>/dev/null; do wait "$child"; done
 pkill -P "$watcher" sleep 2>/dev/null
 wait "$watcher" 2>/dev/null
 [ -e "$prefix/.timed-out" ] && rc=124
