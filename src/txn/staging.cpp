@@ -18,6 +18,7 @@ char g_folder[MAX_PATH];
 TxnPlan g_plan;
 HANDLE g_clearing = nullptr;  // the thread that clears a committed update's staging folder
 bool g_clearDue = false;      // a committed update's staging folder waits for it
+bool g_clearAtExit = false;   // FinishClearing is registered with atexit
 std::vector<bool> g_buckets;  // the staging sub-folders made so far, by number
 
 // Who makes an entry's staged file: nobody yet, the thread that works ahead
@@ -365,6 +366,9 @@ bool StagingAskRetryInUse(const char* path) { return RetryInUse(nullptr, path); 
 int StagingRecover(const char* folder) { return TxnRecover(folder, kFs); }
 
 int StagingBegin(const char* folder) {
+  // An update committed earlier in this process is cleared first: its
+  // clearing reads the folder name that this one replaces.
+  FinishClearing();
   CopyText(g_folder, sizeof g_folder, folder);
   g_plan = TxnPlan{};
   if (!g_bucketLockReady) {
@@ -432,7 +436,7 @@ int StagingCommit() {
   int result = TxnCommitKeepingStaging(g_folder, g_plan, kFs);
   if (result == kTxnDone) {
     g_clearDue = true;
-    atexit(FinishClearing);
+    if (!g_clearAtExit) g_clearAtExit = atexit(FinishClearing) == 0;
   }
   return result;
 }
@@ -444,7 +448,7 @@ void StagingAbandon() {
 }
 
 void StagingClearBehind() {
-  if (!g_clearDue || g_clearing) return;
+  if (!g_clearDue) return;
   // Deleting the replaced files takes about as long as writing them: not
   // while the player waits. Without a thread the exit does it.
   g_clearing = StartSmallThread(ClearStaging, nullptr);

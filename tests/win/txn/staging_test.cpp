@@ -96,6 +96,26 @@ TEST(Staging, AnUpdateThatStopsLeavesNoFileMadeAhead) {
   EXPECT_FALSE(FileExists(game + "\\" + Name(0)));
 }
 
+// An update committed but not yet cleared when the next one begins in the
+// same process (another game folder) is cleared then, not lost: the
+// clearing goes by the folder name that the next update replaces.
+TEST(Staging, AnUpdateBegunAfterAnotherClearsTheFirstOnesStagingFolder) {
+  TempFolder t;
+  std::string first = t / "first";
+  std::string second = t / "second";
+  ASSERT_TRUE(CreateDirectoryA(first.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(second.c_str(), nullptr));
+  ASSERT_EQ(StagingBegin(first.c_str()), 0);
+  ASSERT_TRUE(Stage(first, Name(0), "new 0"));
+  ASSERT_EQ(StagingCommit(), 0);
+  ASSERT_TRUE(FolderExists(first + "\\~updtxn"));
+  ASSERT_EQ(StagingBegin(second.c_str()), 0);
+  EXPECT_FALSE(FolderExists(first + "\\~updtxn"));
+  EXPECT_EQ(ReadFileBytes(first + "\\" + Name(0)), "new 0");
+  StagingAbandon();
+  EXPECT_FALSE(FolderExists(second + "\\~updtxn"));
+}
+
 // The work ahead keeps at most 512 files made and open ahead of the writer:
 // the 512th is made, the 513th waits until the writer begins one.
 TEST(Staging, TheWorkAheadStopsFiveHundredTwelveFilesAheadOfTheWriter) {
